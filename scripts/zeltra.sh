@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# One entry for building, running and testing on Debian: installs what is missing,
+# cross-compiles with mingw-w64, and runs under Wine on a private prefix and display.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+build="${ZELTRA_BUILD_DIR:-$here/build}"
+packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+          wine wine64 xvfb xauth fonts-wqy-microhei googletest icoutils imagemagick python3)
+wine64=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+
+install_packages() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages. Install them with:" >&2
+        echo "  sudo apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+    echo "Installing: ${missing[*]}"
+    apt-get update -q
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+    cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" -j "$(nproc)" "$@"
+}
+
+# A private Wine prefix and X display, torn down on exit.
+xvfb_pid=""
+start_wine() {
+    export WINEPREFIX="$build/wineprefix"
+    export WINEDEBUG=-all
+    export WINEARCH=win64
+    if [ ! -f "$WINEPREFIX/.zeltra-ready" ]; then
+        rm -rf "$WINEPREFIX"
+        WINEDLLOVERRIDES="mscoree=;mshtml=" "$wine64" wineboot -i >/dev/null 2>&1 || true
+        "$wineserver" -w
+        # No window manager: do not wait for hidden managed windows; crash instead of a dialog.
+        "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        "$wine64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        "$wineserver" -w
+        touch "$WINEPREFIX/.zeltra-ready"
+    fi
+    if [ -z "${DISPLAY:-}" ] || [ "${ZELTRA_OWN_DISPLAY:-1}" = 1 ]; then
+        local n=$(( 90 + RANDOM % 400 ))
+        while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+        Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+        xvfb_pid=$!
+        export DISPLAY=":$n"
+        for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    fi
+    "$wineserver" -p
+    trap stop_wine EXIT
+}
+stop_wine() {
+    "$wineserver" -k 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+
+cmd="${1:-test}"
+case "$cmd" in
+deps)
+    install_packages ;;
+build)
+    install_packages
+    configure_and_build ;;
+test)
+    install_packages
+    configure_and_build
+    start_wine
+    export WINEDLLOVERRIDES="winspool.drv=n,b;mscoree=;mshtml="
+    start=$(date +%s)
+    status=0
+    (cd "$build" && ctest --output-on-failure --timeout 300 "${@:2}") || status=$?
+    echo "make test: $(( $(date +%s) - start )) s of tests"
+    exit $status ;;
+run)
+    install_packages
+    configure_and_build
+    own=0
+    [ -z "${DISPLAY:-}" ] && own=1
+    ZELTRA_OWN_DISPLAY=$own start_wine
+    export WINEDLLOVERRIDES="winspool.drv=n,b;mscoree=;mshtml="
+    state="$build/demo-state.txt"
+    [ -f "$state" ] || cp "$here/spooler/demo-state.txt" "$state"
+    export ZELTRA_SPOOLER_STATE="$state"
+    if [ "$own" = 1 ]; then
+        "$wine64" "$build/bin/ZeltraPaper.exe" &
+        app=$!
+        "$wine64" "$build/bin/zeltra_screenshot.exe" "$build/screenshot.bmp" || true
+        convert "$build/screenshot.bmp" "$build/screenshot.png" 2>/dev/null || true
+        echo "No display: screenshot saved to $build/screenshot.png"
+        kill "$app" 2>/dev/null || true
+    else
+        "$wine64" "$build/bin/ZeltraPaper.exe"
+    fi ;;
+bench)
+    install_packages
+    configure_and_build
+    start_wine
+    export WINEDLLOVERRIDES="winspool.drv=n,b;mscoree=;mshtml="
+    "$wine64" "$build/bin/zeltra_bench.exe" ;;
+*)
+    echo "usage: $0 deps|build|test|run|bench" >&2
+    exit 2 ;;
+esac

@@ -1,0 +1,286 @@
+// The main window: start-up, the sixteen controls, their layout and the routing of messages.
+#include "app/app.h"
+
+#include <commctrl.h>
+#include <dwmapi.h>
+#include <windowsx.h>
+
+#include "forms/forms.h"
+#include "style/style.h"
+
+const wchar_t AppTitle[] = L"Zeltra \u00B7 纸张管理";
+const wchar_t MainWindowClass[] = L"VornPaperManagerV10";
+
+HINSTANCE AppInstance;
+HWND MainWindow;
+
+HWND PrinterCombo;
+HWND RefreshButton;
+HWND CustomOnlyCheck;
+HWND SearchEdit;
+HWND FormList;
+HWND StatusText;
+HWND PresetHalfButton;
+HWND PresetThirdButton;
+HWND Preset101Button;
+HWND Preset127Button;
+HWND NameEdit;
+HWND WidthEdit;
+HWND HeightEdit;
+HWND DeleteButton;
+HWND ModifyButton;
+HWND AddButton;
+
+namespace {
+
+const int MainWindowWidth = 916;
+const int MainWindowHeight = 620;
+const DWORD MainWindowStyle = WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+// The controls in creation order, with the rectangle LayoutControls gives each.
+struct ChildControl {
+    HWND* handle;
+    int id;
+    const wchar_t* className;
+    const wchar_t* text;
+    DWORD style;
+    int x, y, width, height;
+};
+
+const DWORD EditStyle = WS_BORDER | ES_AUTOHSCROLL;
+
+const ChildControl ChildControls[] = {
+    {&PrinterCombo, IDC_PRINTER_COMBO, L"ComboBox", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 100, 84, 650, 28},
+    {&RefreshButton, IDC_REFRESH_BUTTON, L"Button", L"刷新", BS_OWNERDRAW, 764, 82, 92, 32},
+    {&CustomOnlyCheck, IDC_CUSTOM_ONLY_CHECK, L"Button", L"仅显示自定义纸张", BS_AUTOCHECKBOX, 40, 184, 170, 24},
+    {&SearchEdit, IDC_SEARCH_EDIT, L"EDIT", L"", EditStyle, 348, 184, 226, 24},
+    {&FormList, IDC_FORM_LIST, WC_LISTVIEWW, L"", WS_BORDER | LVS_REPORT | LVS_SINGLESEL, 40, 220, 534, 292},
+    {&StatusText, IDC_STATUS_TEXT, L"STATIC", L"", 0, 40, 520, 500, 22},
+    {&PresetHalfButton, IDC_PRESET_HALF, L"Button", L"二等分 241\u00D7140", BS_OWNERDRAW, 626, 226, 112, 32},
+    {&PresetThirdButton, IDC_PRESET_THIRD, L"Button", L"三等分 241\u00D793", BS_OWNERDRAW, 746, 226, 112, 32},
+    {&Preset101Button, IDC_PRESET_101, L"Button", L"241\u00D7101.6", BS_OWNERDRAW, 626, 266, 112, 32},
+    {&Preset127Button, IDC_PRESET_127, L"Button", L"241\u00D7127", BS_OWNERDRAW, 746, 266, 112, 32},
+    {&NameEdit, IDC_NAME_EDIT, L"EDIT", L"Zeltra 241x140mm", EditStyle, 682, 350, 176, 24},
+    {&WidthEdit, IDC_WIDTH_EDIT, L"EDIT", L"241", EditStyle, 682, 392, 136, 24},
+    {&HeightEdit, IDC_HEIGHT_EDIT, L"EDIT", L"140", EditStyle, 682, 434, 136, 24},
+    {&DeleteButton, IDC_DELETE_BUTTON, L"Button", L"删除", BS_OWNERDRAW, 626, 500, 68, 34},
+    {&ModifyButton, IDC_MODIFY_BUTTON, L"Button", L"修改", BS_OWNERDRAW, 702, 500, 68, 34},
+    {&AddButton, IDC_ADD_BUTTON, L"Button", L"添加", BS_OWNERDRAW, 778, 500, 80, 34},
+};
+
+void AddListColumn(int index, const wchar_t* text, int width)
+{
+    LVCOLUMNW column = {};
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.cx = width;
+    column.pszText = const_cast<wchar_t*>(text);
+    SendMessageW(FormList, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
+}
+
+// What a few controls need right after they exist.
+void SetUpControl(int id)
+{
+    switch (id) {
+    case IDC_CUSTOM_ONLY_CHECK:
+        SendMessageW(CustomOnlyCheck, BM_SETCHECK, BST_CHECKED, 0);
+        break;
+    case IDC_SEARCH_EDIT:
+        // wParam 1: the cue stays visible while the box has the focus.
+        SendMessageW(SearchEdit, EM_SETCUEBANNER, 1, reinterpret_cast<LPARAM>(L"输入纸张名称"));
+        break;
+    case IDC_FORM_LIST:
+        SendMessageW(FormList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+        AddListColumn(0, L"纸张名称", 320);
+        AddListColumn(1, L"尺寸", 190);
+        break;
+    default:
+        break;
+    }
+}
+
+LRESULT OnCreate(HWND window)
+{
+    MainWindow = window;
+    CreateStyleObjects();
+    for (const ChildControl& control : ChildControls) {
+        *control.handle = CreateChild(control.className, control.text, control.style, 0, 0, 0, 0, control.id);
+        SetUpControl(control.id);
+    }
+    for (HWND edit : {SearchEdit, NameEdit, WidthEdit, HeightEdit})
+        InstallFramedEdit(edit);
+    LayoutControls();
+    LoadPrinters();
+    LoadForms();
+    UpdateEditButtons();
+    return 0;
+}
+
+LRESULT OnPaint(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    PaintWindowFace(dc);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+LRESULT OnSetCursor(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    POINT point;
+    GetCursorPos(&point);
+    ScreenToClient(window, &point);
+    if (IsOverLink(point.x, point.y)) {
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->idFrom == IDC_FORM_LIST && (header->code == LVN_ITEMCHANGED || header->code == NM_CLICK)) {
+        ShowSelectedForm();
+        CenterAllEdits();
+        UpdateEditButtons();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The command table: id first, then the notification code where it matters.
+LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const int id = LOWORD(wParam);
+    const int code = HIWORD(wParam);
+    if (id == IDC_PRINTER_COMBO && code == CBN_SELCHANGE) {
+        LoadForms();
+        UpdateEditButtons();
+    } else if ((id == IDC_CUSTOM_ONLY_CHECK && code == BN_CLICKED) || (id == IDC_SEARCH_EDIT && code == EN_CHANGE)) {
+        RebuildFormList();
+        UpdateEditButtons();
+    } else if (id >= IDC_PRESET_HALF && id <= IDC_PRESET_127) {
+        ApplyPreset(id);
+        CenterAllEdits();
+    } else if (id == IDC_REFRESH_BUTTON) {
+        LoadPrinters();
+        LoadForms();
+        UpdateEditButtons();
+    } else if (id == IDC_ADD_BUTTON) {
+        AddCustomForm();
+        UpdateEditButtons();
+    } else if (id == IDC_MODIFY_BUTTON) {
+        ModifyCustomForm();
+        UpdateEditButtons();
+    } else if (id == IDC_DELETE_BUTTON) {
+        DeleteCustomForm();
+        UpdateEditButtons();
+    } else {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return 0;
+}
+
+} // namespace
+
+HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style,
+                 int x, int y, int width, int height, int id)
+{
+    HWND child = CreateWindowExW(0, className, text, style | WS_CHILD | WS_VISIBLE, x, y, width, height,
+                                 MainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance, nullptr);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(UiFont), TRUE);
+    return child;
+}
+
+void LayoutControls()
+{
+    for (const ChildControl& control : ChildControls)
+        MoveWindow(*control.handle, control.x, control.y, control.width, control.height, TRUE);
+    CenterAllEdits();
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window);
+    case WM_DESTROY:
+        ReleaseStyleObjects();
+        PostQuitMessage(0);
+        return 0;
+    case WM_PAINT:
+        return OnPaint(window);
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SETCURSOR:
+        return OnSetCursor(window, message, wParam, lParam);
+    case WM_DRAWITEM: {
+        const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item->CtlType != ODT_BUTTON)
+            break;
+        DrawOwnerButton(*item);
+        return TRUE;
+    }
+    case WM_NOTIFY:
+        return OnNotify(window, message, wParam, lParam);
+    case WM_COMMAND:
+        return OnCommand(window, message, wParam, lParam);
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<LRESULT>(ControlColors(message, reinterpret_cast<HDC>(wParam)));
+    case WM_LBUTTONUP:
+        if (IsOverLink(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) {
+            OpenVendorLink();
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateMainWindow(HINSTANCE instance)
+{
+    SetProcessDPIAware();
+    AppInstance = instance;
+
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP_ICON));
+    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = MainWindowClass;
+    RegisterClassExW(&windowClass);
+
+    return CreateWindowExW(0, MainWindowClass, AppTitle, MainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                           MainWindowWidth, MainWindowHeight, nullptr, nullptr, instance, nullptr);
+}
+
+int RunZeltraPaper(HINSTANCE instance, int showCommand)
+{
+    HWND window = CreateMainWindow(instance);
+    if (!window)
+        return 1;
+
+    // Rounded corners where the desktop window manager offers them; harmless elsewhere.
+    const DWORD windowCornerPreference = 33; // DWMWA_WINDOW_CORNER_PREFERENCE
+    const DWORD roundCorners = 2;            // DWMWCP_ROUND
+    DwmSetWindowAttribute(window, windowCornerPreference, &roundCorners, sizeof(roundCorners));
+
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+
+    MSG msg = {};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(static_cast<DWORD>(msg.wParam));
+}
