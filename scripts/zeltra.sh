@@ -6,7 +6,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="${ZELTRA_BUILD_DIR:-$here/build}"
 packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-          wine wine64 xvfb xauth fonts-wqy-microhei googletest icoutils imagemagick python3)
+          wine wine64 xvfb xauth fonts-wqy-microhei locales googletest icoutils imagemagick python3)
 wine64=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 
@@ -30,6 +30,23 @@ configure_and_build() {
     cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$build" -j "$(nproc)" "$@"
+}
+
+# Wine shows Chinese system texts and finds the CJK font under a Chinese locale, as on the
+# users' machines; Debian's image has none, so one is compiled into the build folder.
+chinese_env=()
+make_locale() {
+    local dir="$build/locale"
+    if [ ! -d "$dir/zh_CN.UTF-8" ]; then
+        mkdir -p "$dir"
+        localedef -i zh_CN -f UTF-8 "$dir/zh_CN.UTF-8" >/dev/null 2>&1 || true
+    fi
+    if [ -d "$dir/zh_CN.UTF-8" ]; then
+        chinese_env=(LOCPATH="$dir" LANG=zh_CN.UTF-8)
+    else
+        echo "note: no zh_CN locale; Chinese texts may show as boxes" >&2
+        chinese_env=(LANG=C.UTF-8)
+    fi
 }
 
 # A private Wine prefix and X display, torn down on exit.
@@ -76,9 +93,10 @@ test)
     configure_and_build
     start_wine
     export WINEDLLOVERRIDES="winspool.drv=n,b;mscoree=;mshtml="
+    make_locale
     start=$(date +%s)
     status=0
-    (cd "$build" && ctest --output-on-failure --timeout 300 "${@:2}") || status=$?
+    (cd "$build" && env "${chinese_env[@]}" ctest --output-on-failure --timeout 300 "${@:2}") || status=$?
     echo "make test: $(( $(date +%s) - start )) s of tests"
     exit $status ;;
 run)
@@ -91,22 +109,24 @@ run)
     state="$build/demo-state.txt"
     [ -f "$state" ] || cp "$here/spooler/demo-state.txt" "$state"
     export ZELTRA_SPOOLER_STATE="$state"
+    make_locale
     if [ "$own" = 1 ]; then
-        "$wine64" "$build/bin/ZeltraPaper.exe" &
+        env "${chinese_env[@]}" "$wine64" "$build/bin/ZeltraPaper.exe" &
         app=$!
-        "$wine64" "$build/bin/zeltra_screenshot.exe" "$build/screenshot.bmp" || true
+        env "${chinese_env[@]}" "$wine64" "$build/bin/zeltra_screenshot.exe" "$build/screenshot.bmp" || true
         convert "$build/screenshot.bmp" "$build/screenshot.png" 2>/dev/null || true
         echo "No display: screenshot saved to $build/screenshot.png"
         kill "$app" 2>/dev/null || true
     else
-        "$wine64" "$build/bin/ZeltraPaper.exe"
+        env "${chinese_env[@]}" "$wine64" "$build/bin/ZeltraPaper.exe"
     fi ;;
 bench)
     install_packages
     configure_and_build
     start_wine
     export WINEDLLOVERRIDES="winspool.drv=n,b;mscoree=;mshtml="
-    "$wine64" "$build/bin/zeltra_bench.exe" ;;
+    make_locale
+    env "${chinese_env[@]}" "$wine64" "$build/bin/zeltra_bench.exe" ;;
 *)
     echo "usage: $0 deps|build|test|run|bench" >&2
     exit 2 ;;

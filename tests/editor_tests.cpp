@@ -44,10 +44,9 @@ protected:
         const bool ok = ReadEditorFields(&readName, &w, &h);
         const std::vector<RecordedBox> boxes = TakeBoxes();
         if (ok) {
-            // No box came, so the scripted answer is still queued: drop it.
+            // No box came, so the scripted answer is still queued.
             EXPECT_TRUE(boxes.empty());
-            StopBoxRecorder();
-            StartBoxRecorder();
+            ForgetBoxAnswers();
             EXPECT_EQ(name.substr(0, 127), readName);
             if (outWidth)
                 *outWidth = w;

@@ -222,6 +222,8 @@ std::vector<RecordedBox> TakeBoxes()
     return taken;
 }
 
+void ForgetBoxAnswers() { BoxAnswers.clear(); }
+
 size_t UnusedBoxAnswers() { return BoxAnswers.size(); }
 
 // --- The main window ---

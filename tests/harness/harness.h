@@ -49,6 +49,8 @@ void StopBoxRecorder();
 void ExpectBox(int answer = IDOK);
 // Boxes recorded since the last take.
 std::vector<RecordedBox> TakeBoxes();
+// Drops scripted answers that no box used (after an action that may or may not raise one).
+void ForgetBoxAnswers();
 // Scripted answers that no box used (a box that should have come but did not).
 size_t UnusedBoxAnswers();
 
