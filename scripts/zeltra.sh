@@ -75,6 +75,11 @@ start_wine() {
     fi
     "$wineserver" -p
     trap stop_wine EXIT
+    # Wine's background processes (services, the desktop window) outlive the program that
+    # started them; started here without our pipes, they cannot hold a test's output open.
+    "$wine64" wineboot </dev/null >/dev/null 2>&1 || true
+    "$wine64" explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+    for _ in $(seq 100); do pgrep -f 'explorer.exe' >/dev/null && break; sleep 0.1; done
 }
 stop_wine() {
     "$wineserver" -k 2>/dev/null || true

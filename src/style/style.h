@@ -1,0 +1,66 @@
+// Visual style: palette, fonts, painted window face, owner-drawn buttons, framed edits.
+#pragma once
+
+#include <windows.h>
+
+// Palette (COLORREF, 0x00BBGGRR).
+constexpr COLORREF ColorPageBackground = RGB(243, 243, 243);
+constexpr COLORREF ColorPanel = RGB(255, 255, 255);
+constexpr COLORREF ColorText = RGB(32, 32, 32);
+constexpr COLORREF ColorTextMuted = RGB(96, 96, 96);
+constexpr COLORREF ColorBorder = RGB(224, 224, 224);
+constexpr COLORREF ColorAccent = RGB(0, 103, 192);
+constexpr COLORREF ColorBorderHover = RGB(180, 180, 180);
+
+// Button colours outside the palette.
+constexpr COLORREF ColorAccentText = RGB(255, 255, 255);
+constexpr COLORREF ColorPrimaryPressed = RGB(0, 82, 153);
+constexpr COLORREF ColorDanger = RGB(196, 43, 28);
+constexpr COLORREF ColorDisabledFill = RGB(248, 248, 248);
+constexpr COLORREF ColorDisabledText = RGB(160, 160, 160);
+constexpr COLORREF ColorDisabledBorder = RGB(232, 232, 232);
+
+// The five objects that live from WM_CREATE to WM_DESTROY.
+extern HBRUSH PageBrush;
+extern HBRUSH PanelBrush;
+extern HFONT UiFont;
+extern HFONT UiBoldFont;
+extern HBITMAP LogoBitmap;
+
+extern const RECT LinkRect;
+extern const wchar_t VendorHost[];    // link text
+extern const wchar_t VendorAddress[]; // opened on a click
+
+// --- Palette, fonts and face (face.cpp) ---
+void CreateStyleObjects();
+void ReleaseStyleObjects();
+void FillRoundRect(HDC dc, const RECT& rect, int corner, COLORREF fillColor, COLORREF borderColor);
+void DrawLabel(HDC dc, const wchar_t* text, const RECT& rect, HFONT font, COLORREF textColor, UINT format);
+void PaintWindowFace(HDC dc);
+HBRUSH ControlColors(UINT message, HDC dc);
+bool IsOverLink(int x, int y);
+void OpenVendorLink();
+// What OpenVendorLink calls: ShellExecuteW unless a test puts its recorder here.
+extern HINSTANCE(WINAPI* ShellExecuteHook)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+
+// --- Owner-drawn buttons (buttons.cpp) ---
+struct ButtonColors {
+    COLORREF fill;
+    COLORREF outline;
+    COLORREF caption;
+};
+ButtonColors ChooseButtonColors(UINT controlId, UINT itemState);
+void DrawOwnerButton(const DRAWITEMSTRUCT& item);
+
+// --- Framed edit boxes (edit_frame.cpp) ---
+extern HWND HoveredEdit;
+extern WNDPROC SavedEditProc;
+COLORREF EditFrameColor(bool focused, bool hovered);
+// Formatting rectangle for a client area of the given size and font height.
+RECT EditTextRect(int clientWidth, int clientHeight, int fontHeight);
+bool IsFramedEdit(HWND window);
+void PaintEditFrame(HWND window);
+LRESULT CALLBACK FramedEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void InstallFramedEdit(HWND window);
+void CenterEditText(HWND window);
+void CenterAllEdits();

@@ -1,0 +1,748 @@
+// The visual style read back as pixels: the painted face, the owner-drawn buttons, the edit
+// frames on the real window, and the vendor link.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/app.h"
+#include "harness/harness.h"
+#include "style/style.h"
+
+namespace {
+
+const char OnePrinter[] =
+    "admin yes\n"
+    "standard-forms no\n"
+    "printer \"Style Printer\"\n"
+    "default \"Style Printer\"\n"
+    "form user 241000 93000 0 0 241000 93000 \"Style Form\"\n";
+
+const COLORREF Sentinel = RGB(255, 0, 255);
+
+// Colours print as "(r, g, b)" so a failing check shows both values readably.
+std::string Rgb(COLORREF color)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "(%d, %d, %d)", GetRValue(color), GetGValue(color), GetBValue(color));
+    return text;
+}
+
+// What a painting step drew into a fresh 32-bpp bitmap, one COLORREF per pixel, row by row.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> pixels;
+};
+
+COLORREF PixelAt(const Picture& picture, int x, int y)
+{
+    return picture.pixels[static_cast<size_t>(y) * picture.width + x];
+}
+
+Picture Render(int width, int height, COLORREF background, const std::function<void(HDC)>& paint)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down: row 0 first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    HBRUSH brush = CreateSolidBrush(background);
+    RECT all = {0, 0, width, height};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+
+    paint(dc);
+    GdiFlush();
+
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    const DWORD* raw = static_cast<const DWORD*>(bits);
+    for (int i = 0; bits && i < width * height; ++i)
+        picture.pixels.push_back(RGB((raw[i] >> 16) & 0xFF, (raw[i] >> 8) & 0xFF, raw[i] & 0xFF));
+    SelectObject(dc, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return picture;
+}
+
+// Text is anti-aliased, so a colour is looked for anywhere in an area rather than at one point.
+bool AreaHolds(const Picture& picture, const RECT& area, COLORREF color)
+{
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (PixelAt(picture, x, y) == color)
+                return true;
+    return false;
+}
+
+// Pixels in the area that differ from the background: where text left ink.
+bool AreaHasInk(const Picture& picture, const RECT& area, COLORREF background)
+{
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (PixelAt(picture, x, y) != background)
+                return true;
+    return false;
+}
+
+// --- The painted face, on a popup whose client area is exactly the main window's width ---
+
+const int FaceWidth = 916;
+const int FaceHeight = 581;
+
+class FaceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        AppInstance = GetModuleHandleW(nullptr);
+        MainWindow = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, FaceWidth, FaceHeight, nullptr, nullptr,
+                                     AppInstance, nullptr);
+        ASSERT_NE(nullptr, MainWindow);
+        CreateStyleObjects();
+    }
+    void TearDown() override
+    {
+        ReleaseStyleObjects();
+        DestroyWindow(MainWindow);
+        MainWindow = nullptr;
+    }
+};
+
+Picture RenderFace()
+{
+    return Render(FaceWidth, FaceHeight, Sentinel, [](HDC dc) { PaintWindowFace(dc); });
+}
+
+TEST_F(FaceTest, PageAndPanelsTakeTheirColoursAndPanelCornersAreRound)
+{
+    const Picture face = RenderFace();
+    const struct {
+        int x, y;
+        COLORREF color;
+        const char* where;
+    } points[] = {
+        {5, 5, ColorPageBackground, "page, top left"},
+        {900, 300, ColorPageBackground, "page right of the panels"},
+        {600, 300, ColorPageBackground, "gap between the two panels"},
+        {450, 132, ColorPageBackground, "gap below the header panel"},
+        {450, 570, ColorPageBackground, "page below the panels"},
+        {500, 100, ColorPanel, "header panel inside"},
+        {300, 400, ColorPanel, "left panel inside"},
+        {750, 530, ColorPanel, "right panel inside"},
+        {400, 72, ColorBorder, "header panel top edge"},
+        {400, 123, ColorBorder, "header panel bottom edge"},
+        {24, 300, ColorBorder, "left panel left edge"},
+        {593, 300, ColorBorder, "left panel right edge"},
+        {300, 557, ColorBorder, "left panel bottom edge"},
+        {610, 300, ColorBorder, "right panel left edge"},
+        {875, 300, ColorBorder, "right panel right edge"},
+        {24, 72, ColorPageBackground, "header panel corner, outside the rounding"},
+        {24, 140, ColorPageBackground, "left panel corner, outside the rounding"},
+        {875, 557, ColorPageBackground, "right panel corner, outside the rounding"},
+    };
+    for (const auto& point : points)
+        EXPECT_EQ(Rgb(point.color), Rgb(PixelAt(face, point.x, point.y)))
+            << point.where << " at (" << point.x << ", " << point.y << ")";
+}
+
+TEST_F(FaceTest, LogoIsCopiedOpaqueAtItsOwnSize)
+{
+    ASSERT_NE(nullptr, LogoBitmap) << "bitmap 201 did not load";
+    // The logo's own pixels, read from the bitmap itself.
+    const Picture logo = Render(34, 34, Sentinel, [](HDC dc) {
+        HDC memory = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(memory, LogoBitmap);
+        BitBlt(dc, 0, 0, 34, 34, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, old);
+        DeleteDC(memory);
+    });
+    int notPage = 0;
+    for (COLORREF pixel : logo.pixels)
+        notPage += pixel != ColorPageBackground;
+    ASSERT_GT(notPage, 0) << "the logo is all page colour, so its placement cannot be seen";
+
+    const Picture face = RenderFace();
+    int wrong = 0;
+    std::string first;
+    for (int y = 0; y < 34; ++y) {
+        for (int x = 0; x < 34; ++x) {
+            if (PixelAt(face, 28 + x, 22 + y) != PixelAt(logo, x, y) && wrong++ == 0)
+                first = "first at logo (" + std::to_string(x) + ", " + std::to_string(y) + "): expected " +
+                        Rgb(PixelAt(logo, x, y)) + ", face has " + Rgb(PixelAt(face, 28 + x, 22 + y));
+        }
+    }
+    EXPECT_EQ(0, wrong) << first;
+    for (POINT outside : {POINT{27, 30}, POINT{62, 30}, POINT{40, 21}, POINT{40, 56}})
+        EXPECT_EQ(Rgb(ColorPageBackground), Rgb(PixelAt(face, outside.x, outside.y)))
+            << "next to the logo at (" << outside.x << ", " << outside.y << ")";
+}
+
+TEST_F(FaceTest, MissingLogoLeavesPageColourAndKeepsTheTitle)
+{
+    DeleteObject(LogoBitmap);
+    LogoBitmap = nullptr;
+    const Picture face = RenderFace();
+    int wrong = 0;
+    for (int y = 22; y < 56; ++y)
+        for (int x = 28; x < 62; ++x)
+            wrong += PixelAt(face, x, y) != ColorPageBackground;
+    EXPECT_EQ(0, wrong) << "pixels of the logo square that are not page colour";
+    EXPECT_TRUE(AreaHolds(face, RECT{74, 20, 330, 58}, ColorText)) << "the title is missing";
+}
+
+TEST_F(FaceTest, EveryLabelIsDrawnInItsColourInsideItsRectangle)
+{
+    const Picture face = RenderFace();
+    const struct {
+        const char* label;
+        RECT rect;
+        COLORREF color;
+    } labels[] = {
+        {"title", {74, 20, 330, 58}, ColorText},
+        {"vendor link", {700, 20, 862, 58}, ColorTextMuted},
+        {"打印机", {40, 84, 96, 108}, ColorText},
+        {"纸张规格", {40, 150, 140, 180}, ColorText},
+        {"搜索", {300, 184, 342, 208}, ColorTextMuted},
+        {"纸张设置", {626, 150, 740, 180}, ColorText},
+        {"快速规格", {626, 196, 740, 220}, ColorTextMuted},
+        {"名称", {626, 350, 676, 374}, ColorText},
+        {"宽度", {626, 392, 676, 416}, ColorText},
+        {"高度", {626, 434, 676, 458}, ColorText},
+        {"mm of width", {824, 392, 852, 416}, ColorTextMuted},
+        {"mm of height", {824, 434, 852, 458}, ColorTextMuted},
+    };
+    for (const auto& label : labels) {
+        EXPECT_TRUE(AreaHolds(face, label.rect, label.color)) << label.label << ": no pixel of " << Rgb(label.color);
+        // Grey text cannot produce the darker text colour, even anti-aliased.
+        if (label.color == ColorTextMuted) {
+            EXPECT_FALSE(AreaHolds(face, label.rect, ColorText)) << label.label << " is drawn in the main text colour";
+        }
+    }
+}
+
+TEST_F(FaceTest, LinkAndSearchLabelAreRightAlignedAndTitleCentredVertically)
+{
+    const Picture face = RenderFace();
+    EXPECT_TRUE(AreaHasInk(face, RECT{846, 20, 862, 58}, ColorPageBackground)) << "link text does not reach x 862";
+    EXPECT_FALSE(AreaHasInk(face, RECT{700, 20, 740, 58}, ColorPageBackground)) << "link text starts at the left";
+    EXPECT_TRUE(AreaHasInk(face, RECT{330, 184, 342, 208}, ColorPanel)) << "\"搜索\" does not reach x 342";
+    EXPECT_FALSE(AreaHasInk(face, RECT{300, 184, 312, 208}, ColorPanel)) << "\"搜索\" starts at the left";
+    // Centred on y 39: nothing in the top or bottom five rows of its 38-pixel rectangle.
+    EXPECT_FALSE(AreaHasInk(face, RECT{74, 20, 330, 25}, ColorPageBackground)) << "title sits at the top";
+    EXPECT_FALSE(AreaHasInk(face, RECT{74, 53, 330, 58}, ColorPageBackground)) << "title sits at the bottom";
+}
+
+// --- Style objects and the drawing primitives ---
+
+class StyleObjectsTest : public FaceTest {};
+
+TEST_F(StyleObjectsTest, FontsComeFromTheMessageFontAndTheBoldOneDiffersOnlyInWeight)
+{
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0));
+    LOGFONTW regular = {};
+    LOGFONTW bold = {};
+    ASSERT_EQ(static_cast<int>(sizeof(regular)), GetObjectW(UiFont, sizeof(regular), &regular));
+    ASSERT_EQ(static_cast<int>(sizeof(bold)), GetObjectW(UiBoldFont, sizeof(bold), &bold));
+    EXPECT_EQ(metrics.lfMessageFont.lfHeight, regular.lfHeight);
+    EXPECT_EQ(metrics.lfMessageFont.lfWeight, regular.lfWeight);
+    EXPECT_EQ(std::wstring(metrics.lfMessageFont.lfFaceName), std::wstring(regular.lfFaceName));
+    EXPECT_EQ(600, bold.lfWeight);
+    EXPECT_EQ(regular.lfHeight, bold.lfHeight);
+    EXPECT_EQ(std::wstring(regular.lfFaceName), std::wstring(bold.lfFaceName));
+    EXPECT_EQ(regular.lfCharSet, bold.lfCharSet);
+
+    DIBSECTION logo = {};
+    ASSERT_EQ(static_cast<int>(sizeof(logo)), GetObjectW(LogoBitmap, sizeof(logo), &logo)) << "not a DIB section";
+    EXPECT_EQ(34, logo.dsBm.bmWidth);
+    EXPECT_EQ(34, logo.dsBm.bmHeight);
+}
+
+TEST_F(StyleObjectsTest, ReleaseDeletesAllFiveObjects)
+{
+    const HGDIOBJ objects[] = {PageBrush, PanelBrush, UiFont, UiBoldFont, LogoBitmap};
+    for (HGDIOBJ object : objects)
+        ASSERT_NE(0u, GetObjectType(object)) << "an object was not created";
+    ReleaseStyleObjects();
+    for (HGDIOBJ object : objects)
+        EXPECT_EQ(0u, GetObjectType(object)) << "an object outlived ReleaseStyleObjects";
+    ReleaseStyleObjects(); // a second release finds nothing to delete
+}
+
+TEST_F(StyleObjectsTest, PrimitivesHandTheContextBackAsTheyFoundIt)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ brush = GetCurrentObject(dc, OBJ_BRUSH);
+    HGDIOBJ pen = GetCurrentObject(dc, OBJ_PEN);
+    HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+    FillRoundRect(dc, RECT{0, 0, 10, 10}, 4, ColorAccent, ColorBorder);
+    EXPECT_EQ(brush, GetCurrentObject(dc, OBJ_BRUSH));
+    EXPECT_EQ(pen, GetCurrentObject(dc, OBJ_PEN));
+    SetBkMode(dc, OPAQUE);
+    DrawLabel(dc, L"x", RECT{0, 0, 10, 10}, UiFont, ColorDanger, DT_SINGLELINE);
+    EXPECT_EQ(font, GetCurrentObject(dc, OBJ_FONT));
+    EXPECT_EQ(TRANSPARENT, GetBkMode(dc));
+    EXPECT_EQ(Rgb(ColorDanger), Rgb(GetTextColor(dc)));
+    DeleteDC(dc);
+}
+
+TEST_F(StyleObjectsTest, LabelWithoutFontUsesTheContextsFont)
+{
+    // A 40-pixel font in the context leaves ink in rows a message-font label never reaches.
+    auto drawWith = [](HFONT font) {
+        return Render(120, 48, ColorPanel, [font](HDC dc) {
+            HFONT large = CreateFontW(40, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, nullptr);
+            HGDIOBJ old = SelectObject(dc, large);
+            DrawLabel(dc, L"WWW", RECT{0, 0, 120, 48}, font, ColorText, DT_VCENTER | DT_SINGLELINE);
+            SelectObject(dc, old);
+            DeleteObject(large);
+        });
+    };
+    const RECT tallRows = {0, 0, 120, 12};
+    ASSERT_FALSE(AreaHasInk(drawWith(UiFont), tallRows, ColorPanel)) << "the message font is as tall as the test font";
+    const Picture picture = drawWith(nullptr);
+    EXPECT_TRUE(AreaHasInk(picture, tallRows, ColorPanel)) << "the label was not drawn in the context's font";
+    EXPECT_TRUE(AreaHolds(picture, RECT{0, 0, 120, 48}, ColorText)) << "nothing was drawn in the text colour";
+}
+
+TEST_F(StyleObjectsTest, ControlColorsPutEditAndStaticTextOnWhite)
+{
+    const struct {
+        UINT message;
+        COLORREF text;
+    } cases[] = {{WM_CTLCOLOREDIT, ColorText}, {WM_CTLCOLORSTATIC, ColorTextMuted}};
+    for (const auto& c : cases) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        SetBkMode(dc, OPAQUE);
+        SetTextColor(dc, Sentinel);
+        SetBkColor(dc, Sentinel);
+        EXPECT_EQ(PanelBrush, ControlColors(c.message, dc)) << "message " << c.message;
+        EXPECT_EQ(Rgb(c.text), Rgb(GetTextColor(dc))) << "message " << c.message;
+        EXPECT_EQ(Rgb(ColorPanel), Rgb(GetBkColor(dc))) << "message " << c.message;
+        EXPECT_EQ(OPAQUE, GetBkMode(dc)) << "message " << c.message;
+        DeleteDC(dc);
+    }
+    EXPECT_NE(nullptr, PanelBrush);
+}
+
+TEST(LinkArea, BoundsAreInclusive)
+{
+    const struct {
+        int x, y;
+        bool over;
+    } points[] = {{700, 20, true}, {862, 58, true}, {780, 39, true}, {699, 39, false},
+                  {863, 39, false}, {780, 19, false}, {780, 59, false}};
+    for (const auto& point : points)
+        EXPECT_EQ(point.over, IsOverLink(point.x, point.y)) << "(" << point.x << ", " << point.y << ")";
+}
+
+// --- Owner-drawn buttons ---
+
+struct ButtonCase {
+    const char* name;
+    UINT id;
+    UINT state;
+    COLORREF fill, outline, caption;
+};
+
+const UINT Ignored = ODS_FOCUS | ODS_DEFAULT | ODS_HOTLIGHT;
+
+const ButtonCase ButtonCases[] = {
+    {"add normal", IDC_ADD_BUTTON, 0, ColorAccent, ColorAccent, ColorAccentText},
+    {"add focused, default, hot", IDC_ADD_BUTTON, Ignored, ColorAccent, ColorAccent, ColorAccentText},
+    {"add pressed", IDC_ADD_BUTTON, ODS_SELECTED, ColorPrimaryPressed, ColorAccent, ColorAccentText},
+    {"add disabled", IDC_ADD_BUTTON, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder, ColorDisabledText},
+    {"add disabled and pressed", IDC_ADD_BUTTON, ODS_DISABLED | ODS_SELECTED, ColorPrimaryPressed,
+     ColorDisabledBorder, ColorDisabledText},
+    {"delete normal", IDC_DELETE_BUTTON, 0, ColorPanel, ColorBorder, ColorDanger},
+    {"delete pressed", IDC_DELETE_BUTTON, ODS_SELECTED, ColorPanel, ColorBorder, ColorDanger},
+    {"delete disabled", IDC_DELETE_BUTTON, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder, ColorDisabledText},
+    {"modify normal", IDC_MODIFY_BUTTON, 0, ColorPanel, ColorBorder, ColorText},
+    {"modify pressed", IDC_MODIFY_BUTTON, ODS_SELECTED, ColorPanel, ColorBorder, ColorText},
+    {"modify disabled", IDC_MODIFY_BUTTON, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder, ColorDisabledText},
+    {"refresh normal", IDC_REFRESH_BUTTON, 0, ColorPanel, ColorBorder, ColorText},
+    {"preset disabled and pressed", IDC_PRESET_101, ODS_DISABLED | ODS_SELECTED, ColorDisabledFill,
+     ColorDisabledBorder, ColorDisabledText},
+};
+
+TEST(ButtonLook, ColoursFollowIdAndStateOnly)
+{
+    for (const ButtonCase& c : ButtonCases) {
+        const ButtonColors colors = ChooseButtonColors(c.id, c.state);
+        EXPECT_EQ(Rgb(c.fill), Rgb(colors.fill)) << c.name;
+        EXPECT_EQ(Rgb(c.outline), Rgb(colors.outline)) << c.name;
+        EXPECT_EQ(Rgb(c.caption), Rgb(colors.caption)) << c.name;
+    }
+}
+
+// A button drawn at (10, 8, 90, 42) of a 100 × 50 bitmap, as its parent would on WM_DRAWITEM.
+Picture RenderButton(UINT id, UINT state, const wchar_t* caption)
+{
+    HWND button = CreateWindowExW(0, L"BUTTON", caption, WS_POPUP | BS_OWNERDRAW, 0, 0, 80, 34, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    const Picture picture = Render(100, 50, Sentinel, [&](HDC dc) {
+        DRAWITEMSTRUCT item = {};
+        item.CtlType = ODT_BUTTON;
+        item.CtlID = id;
+        item.itemAction = ODA_DRAWENTIRE;
+        item.itemState = state;
+        item.hwndItem = button;
+        item.hDC = dc;
+        item.rcItem = RECT{10, 8, 90, 42};
+        DrawOwnerButton(item);
+    });
+    DestroyWindow(button);
+    return picture;
+}
+
+const RECT CaptionArea = {20, 12, 80, 38};
+
+class ButtonPaintTest : public FaceTest {};
+
+TEST_F(ButtonPaintTest, ButtonsPaintFillOutlineAndCaptionOfTheirState)
+{
+    for (const ButtonCase& c : ButtonCases) {
+        // Solid squares leave pixels of the exact caption colour despite anti-aliasing.
+        const Picture b = RenderButton(c.id, c.state, L"\u25A0\u25A0");
+        EXPECT_EQ(Rgb(c.fill), Rgb(PixelAt(b, 14, 12))) << c.name << ": fill near the top left";
+        EXPECT_EQ(Rgb(c.fill), Rgb(PixelAt(b, 85, 37))) << c.name << ": fill near the bottom right";
+        for (POINT edge : {POINT{50, 8}, POINT{50, 41}, POINT{10, 25}, POINT{89, 25}})
+            EXPECT_EQ(Rgb(c.outline), Rgb(PixelAt(b, edge.x, edge.y)))
+                << c.name << ": outline at (" << edge.x << ", " << edge.y << ")";
+        EXPECT_EQ(Rgb(ColorPanel), Rgb(PixelAt(b, 10, 8))) << c.name << ": corner outside the rounding";
+        EXPECT_EQ(Rgb(Sentinel), Rgb(PixelAt(b, 5, 5))) << c.name << ": painted outside the button";
+        EXPECT_TRUE(AreaHolds(b, CaptionArea, c.caption)) << c.name << ": no caption pixel of " << Rgb(c.caption);
+    }
+}
+
+TEST_F(ButtonPaintTest, ButtonCaptionIsTheButtonsWindowText)
+{
+    const Picture empty = RenderButton(IDC_ADD_BUTTON, 0, L"");
+    EXPECT_FALSE(AreaHolds(empty, CaptionArea, ColorAccentText)) << "a caption appeared without window text";
+    const Picture added = RenderButton(IDC_ADD_BUTTON, 0, L"添加");
+    EXPECT_TRUE(AreaHolds(added, CaptionArea, ColorAccentText)) << "\"添加\" was not drawn";
+}
+
+// --- Edit frames and the link on the real main window ---
+
+struct ShellCall {
+    HWND owner;
+    std::wstring verb, file;
+    bool noParameters, noDirectory;
+    INT show;
+};
+std::vector<ShellCall> ShellCalls;
+
+HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                                    INT show)
+{
+    ShellCalls.push_back({owner, verb ? verb : L"(null)", file ? file : L"(null)", parameters == nullptr,
+                          directory == nullptr, show});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42)); // success, as ShellExecuteW reports it
+}
+
+class StyledWindowTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        HoveredEdit = nullptr; // a box of an earlier test's window may still be named here
+        ShellCalls.clear();
+        ShellExecuteHook = RecordShellExecute;
+        UseSpoolerState(OnePrinter);
+        ASSERT_NE(nullptr, OpenMainWindow());
+        ShowMainWindow();
+        SetForegroundWindow(MainWindow);
+        RECT window;
+        GetWindowRect(MainWindow, &window);
+        Away = POINT{window.right + 20, window.bottom + 20};
+        if (Away.x >= GetSystemMetrics(SM_CXSCREEN) || Away.y >= GetSystemMetrics(SM_CYSCREEN))
+            Away = POINT{window.left > 20 ? 5 : window.right + 5, 5};
+        MovePointerTo(Away);
+        PumpPending();
+    }
+    void TearDown() override
+    {
+        ShellExecuteHook = &ShellExecuteW;
+        MainWindowTest::TearDown();
+    }
+    static void MovePointerTo(POINT screen) { SetCursorPos(screen.x, screen.y); }
+    POINT Away = {};
+};
+
+class EditFrameTest : public StyledWindowTest {};
+class VendorLinkTest : public StyledWindowTest {};
+
+POINT CentreOf(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    POINT point = {client.right / 2, client.bottom / 2};
+    ClientToScreen(window, &point);
+    return point;
+}
+
+// The box's outermost pixel in the middle of one side (0 top, 1 right, 2 bottom, 3 left).
+COLORREF FramePixel(HWND edit, int side = 0)
+{
+    RECT rect;
+    GetWindowRect(edit, &rect);
+    const int w = rect.right - rect.left;
+    const int h = rect.bottom - rect.top;
+    const POINT points[] = {{w / 2, 0}, {w - 1, h / 2}, {w / 2, h - 1}, {0, h / 2}};
+    HDC dc = GetWindowDC(edit);
+    const COLORREF color = GetPixel(dc, points[side].x, points[side].y);
+    ReleaseDC(edit, dc);
+    return color;
+}
+
+void MarkFramePixel(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    HDC dc = GetWindowDC(window);
+    SetPixel(dc, (rect.right - rect.left) / 2, 0, Sentinel);
+    ReleaseDC(window, dc);
+}
+
+// Moves the pointer and dispatches only the mouse moves for that box, so no other box's
+// leave notice can run before the check.
+bool HoverOnlyMovesInto(HWND box, POINT screen)
+{
+    SetCursorPos(screen.x, screen.y);
+    const DWORD start = GetTickCount();
+    while (HoveredEdit != box && GetTickCount() - start < 3000) {
+        MSG msg;
+        if (PeekMessageW(&msg, box, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE))
+            DispatchMessageW(&msg);
+        else
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_MOUSEMOVE);
+    }
+    return HoveredEdit == box;
+}
+
+TEST_F(EditFrameTest, FocusedBoxShowsTheAccentFrameOnAllSidesAndTheOthersIdle)
+{
+    SetFocus(NameEdit);
+    PumpPending();
+    ASSERT_EQ(NameEdit, GetFocus());
+    for (int side = 0; side < 4; ++side)
+        EXPECT_EQ(Rgb(ColorAccent), Rgb(FramePixel(NameEdit, side))) << "side " << side;
+    for (HWND other : {SearchEdit, WidthEdit, HeightEdit})
+        EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(other))) << "box id " << GetDlgCtrlID(other);
+}
+
+TEST_F(EditFrameTest, FocusOutranksHoverAndLeavingRestoresTheIdleFrame)
+{
+    SetFocus(NameEdit);
+    MovePointerTo(CentreOf(NameEdit));
+    ASSERT_TRUE(PumpUntil([] { return HoveredEdit == NameEdit; })) << "the name box never saw the pointer";
+    EXPECT_EQ(Rgb(ColorAccent), Rgb(FramePixel(NameEdit))) << "focused and hovered";
+
+    // Read at once: the boxes' own repaints come only with the next pump.
+    SetFocus(WidthEdit);
+    EXPECT_EQ(Rgb(ColorBorderHover), Rgb(FramePixel(NameEdit))) << "lost the focus, still hovered";
+    EXPECT_EQ(Rgb(ColorAccent), Rgb(FramePixel(WidthEdit))) << "took the focus";
+    PumpPending();
+    EXPECT_EQ(Rgb(ColorBorderHover), Rgb(FramePixel(NameEdit))) << "lost the focus, after its repaint";
+
+    MovePointerTo(Away);
+    ASSERT_TRUE(PumpUntil([] { return HoveredEdit == nullptr; }, 3000)) << "no leave notice came";
+    EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(NameEdit))) << "after the pointer left";
+}
+
+TEST_F(EditFrameTest, MovingStraightIntoAnotherBoxDropsTheFirstHoverAtOnce)
+{
+    MovePointerTo(CentreOf(WidthEdit));
+    ASSERT_TRUE(PumpUntil([] { return HoveredEdit == WidthEdit; })) << "the width box never saw the pointer";
+    EXPECT_EQ(Rgb(ColorBorderHover), Rgb(FramePixel(WidthEdit)));
+
+    ASSERT_TRUE(HoverOnlyMovesInto(HeightEdit, CentreOf(HeightEdit))) << "the height box never saw the pointer";
+    EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "width box before its leave notice";
+    EXPECT_EQ(Rgb(ColorBorderHover), Rgb(FramePixel(HeightEdit)));
+
+    // The width box's late leave notice: it repaints that box only and keeps the hover where it is.
+    MarkFramePixel(WidthEdit);
+    MarkFramePixel(HeightEdit);
+    SendMessageW(WidthEdit, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(HeightEdit, HoveredEdit);
+    EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "the leaving box was not repainted";
+    EXPECT_EQ(Rgb(Sentinel), Rgb(FramePixel(HeightEdit))) << "the hovered box was repainted";
+}
+
+TEST_F(EditFrameTest, FrameSurvivesTheBoxRepaintingItselfAndItsBorder)
+{
+    SetFocus(NameEdit);
+    PumpPending();
+    for (HWND box : {NameEdit, WidthEdit}) {
+        InvalidateRect(box, nullptr, TRUE);
+        UpdateWindow(box);
+    }
+    EXPECT_EQ(Rgb(ColorAccent), Rgb(FramePixel(NameEdit))) << "focused box after its WM_PAINT";
+    EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "idle box after its WM_PAINT";
+
+    // On Windows the border repaint draws the system border over the frame.
+    MarkFramePixel(WidthEdit);
+    SendMessageW(WidthEdit, WM_NCPAINT, 1, 0);
+    EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "idle box after its WM_NCPAINT";
+}
+
+TEST_F(EditFrameTest, OnlyTheFourBoxesAreFramed)
+{
+    for (HWND other : {FormList, PrinterCombo, CustomOnlyCheck, StatusText}) {
+        MarkFramePixel(other);
+        PaintEditFrame(other);
+        EXPECT_EQ(Rgb(Sentinel), Rgb(FramePixel(other))) << "control id " << GetDlgCtrlID(other);
+    }
+    MarkFramePixel(SearchEdit);
+    PaintEditFrame(SearchEdit);
+    EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(SearchEdit))) << "a box is framed on request";
+
+    HWND boxes[] = {SearchEdit, NameEdit, WidthEdit, HeightEdit};
+    SearchEdit = NameEdit = WidthEdit = HeightEdit = nullptr;
+    EXPECT_FALSE(IsFramedEdit(nullptr)) << "a missing handle counts as a box";
+    SearchEdit = boxes[0], NameEdit = boxes[1], WidthEdit = boxes[2], HeightEdit = boxes[3];
+}
+
+TEST_F(EditFrameTest, FramedBoxesStillEditAndAnswerAsBefore)
+{
+    for (HWND box : {SearchEdit, NameEdit, WidthEdit, HeightEdit})
+        EXPECT_EQ(reinterpret_cast<LONG_PTR>(FramedEditProc), GetWindowLongPtrW(box, GWLP_WNDPROC))
+            << "box id " << GetDlgCtrlID(box);
+    EXPECT_NE(nullptr, SavedEditProc);
+    SetWindowTextW(WidthEdit, L"");
+    SendMessageW(WidthEdit, WM_CHAR, L'7', 1);
+    SendMessageW(WidthEdit, WM_CHAR, L'5', 1);
+    EXPECT_EQ(L"75", TextOf(WidthEdit));
+    EXPECT_EQ(2, SendMessageW(WidthEdit, WM_GETTEXTLENGTH, 0, 0));
+}
+
+// EM_SETRECT requests on their way to the boxes (Wine itself ignores them on single-line edits).
+std::vector<std::pair<HWND, RECT>> SetRects;
+
+LRESULT CALLBACK RecordSetRect(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == EM_SETRECT && lParam)
+        SetRects.push_back({window, *reinterpret_cast<const RECT*>(lParam)});
+    return CallWindowProcW(FramedEditProc, window, message, wParam, lParam);
+}
+
+std::string RectText(const RECT& r)
+{
+    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
+           std::to_string(r.bottom) + ")";
+}
+
+TEST_F(EditFrameTest, CenteringSetsEachBoxesTextRectangleInOrderAndRedraws)
+{
+    HWND boxes[] = {SearchEdit, NameEdit, WidthEdit, HeightEdit};
+    HDC dc = GetDC(NameEdit);
+    HGDIOBJ old = SelectObject(dc, UiFont);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(NameEdit, dc);
+
+    for (HWND box : boxes) {
+        SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordSetRect));
+        ValidateRect(box, nullptr);
+    }
+    SetRects.clear();
+    CenterAllEdits();
+    const std::vector<std::pair<HWND, RECT>> sent = SetRects;
+    ASSERT_EQ(4u, sent.size());
+    for (size_t i = 0; i < 4; ++i) {
+        RECT client;
+        GetClientRect(boxes[i], &client);
+        EXPECT_EQ(boxes[i], sent[i].first) << "request " << i;
+        EXPECT_EQ(RectText(EditTextRect(client.right, client.bottom, metrics.tmHeight)), RectText(sent[i].second))
+            << "box id " << GetDlgCtrlID(boxes[i]);
+        EXPECT_TRUE(GetUpdateRect(boxes[i], nullptr, FALSE)) << "box id " << GetDlgCtrlID(boxes[i]) << " not redrawn";
+    }
+
+    HFONT font = UiFont;
+    UiFont = nullptr;
+    ValidateRect(NameEdit, nullptr);
+    SetRects.clear();
+    CenterEditText(NameEdit);
+    CenterEditText(nullptr);
+    UiFont = font;
+    EXPECT_EQ(0u, SetRects.size()) << "centred without a font";
+    EXPECT_FALSE(GetUpdateRect(NameEdit, nullptr, FALSE)) << "redrawn without a font";
+    for (HWND box : boxes)
+        SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FramedEditProc));
+}
+
+TEST(EditText, RectangleIsInsetAndCentredButNeverAboveOnePixel)
+{
+    const struct {
+        int fontHeight;
+        RECT expected;
+    } cases[] = {{16, {7, 3, 127, 20}}, {17, {7, 2, 127, 20}}, {19, {7, 1, 127, 21}},
+                 {23, {7, 1, 127, 25}}, {26, {7, 1, 127, 28}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(RectText(c.expected), RectText(EditTextRect(134, 22, c.fontHeight))) << "font " << c.fontHeight;
+}
+
+TEST(EditFrameColour, FocusThenHoverThenIdle)
+{
+    EXPECT_EQ(Rgb(ColorAccent), Rgb(EditFrameColor(true, true)));
+    EXPECT_EQ(Rgb(ColorAccent), Rgb(EditFrameColor(true, false)));
+    EXPECT_EQ(Rgb(ColorBorderHover), Rgb(EditFrameColor(false, true)));
+    EXPECT_EQ(Rgb(ColorBorder), Rgb(EditFrameColor(false, false)));
+}
+
+TEST_F(VendorLinkTest, ReleaseOverTheLinkOpensTheVendorAddressOnce)
+{
+    const struct {
+        int x, y;
+        bool opens;
+    } releases[] = {{700, 20, true}, {862, 58, true}, {780, 39, true}, {699, 39, false},
+                    {863, 39, false}, {780, 19, false}, {780, 59, false}, {400, 300, false}};
+    for (const auto& release : releases) {
+        ShellCalls.clear();
+        SendMessageW(MainWindow, WM_LBUTTONUP, 0, MAKELPARAM(release.x, release.y));
+        const std::string where = "(" + std::to_string(release.x) + ", " + std::to_string(release.y) + ")";
+        ASSERT_EQ(release.opens ? 1u : 0u, ShellCalls.size()) << "release at " << where;
+        if (!release.opens)
+            continue;
+        const ShellCall& call = ShellCalls[0];
+        EXPECT_EQ(MainWindow, call.owner) << where;
+        EXPECT_EQ(L"open", call.verb) << where;
+        EXPECT_EQ(L"https://zeltra.example/", call.file) << where;
+        EXPECT_TRUE(call.noParameters && call.noDirectory) << where;
+        EXPECT_EQ(SW_SHOWNORMAL, call.show) << where;
+    }
+}
+
+TEST_F(VendorLinkTest, PointerOverTheLinkShowsTheHand)
+{
+    const struct {
+        POINT client;
+        LPCWSTR cursor;
+    } cases[] = {{{780, 39}, IDC_HAND}, {{862, 58}, IDC_HAND}, {{400, 39}, IDC_ARROW}};
+    for (const auto& c : cases) {
+        POINT screen = c.client;
+        ClientToScreen(MainWindow, &screen);
+        MovePointerTo(screen);
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        SendMessageW(MainWindow, WM_SETCURSOR, reinterpret_cast<WPARAM>(MainWindow), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(LoadCursorW(nullptr, c.cursor), GetCursor()) << "at (" << c.client.x << ", " << c.client.y << ")";
+    }
+}
+
+} // namespace
