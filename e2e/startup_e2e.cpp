@@ -1,0 +1,236 @@
+// Start-up, the printer drop-down and refreshing, as a user sees them.
+#include "scenario.h"
+
+namespace e2e {
+
+namespace {
+
+const std::vector<std::string> OfficePrinters = {"Zeltra DP-750 针式打印机", "Office Laser",
+                                                 "\\\\print-server\\Warehouse Label"};
+
+// Row 1 of the start-up list (custom-only on) is the receipt form.
+const int ReceiptRowAtStart = 1;
+
+class StartupScenario : public Scenario {};
+
+} // namespace
+
+TEST_F(StartupScenario, WithoutPrintersTheNoticeComesBeforeTheWindowAndTheStatusSaysSo)
+{
+    state.Write("admin yes\nstandard-forms yes\n");
+    const Box box = OnlyBox(tool.Start(state, {IDOK}));
+    ExpectNotice(box, "请先选择打印机。");
+    EXPECT_FALSE(box.mainWindowShown) << "the notice must come while the window is still being created";
+
+    EXPECT_EQ(std::vector<std::string>{}, tool.Printers());
+    EXPECT_EQ(CB_ERR, tool.PrinterSelection());
+    EXPECT_EQ("没有检测到已安装的打印机。", tool.Text(StatusText));
+    EXPECT_EQ(std::vector<std::string>{}, tool.Rows());
+    EXPECT_FALSE(tool.Enabled(ModifyButton));
+    EXPECT_FALSE(tool.Enabled(DeleteButton));
+
+    // Adding needs a printer too; refreshing asks again.
+    ExpectNotice(OnlyBox(tool.Press(AddButton, {IDOK})), "请先选择打印机。");
+    ExpectNotice(OnlyBox(tool.Press(RefreshButton, {IDOK})), "请先选择打印机。");
+    EXPECT_EQ("没有检测到已安装的打印机。", tool.Text(StatusText));
+    tool.Close();
+    EXPECT_EQ(std::vector<std::string>{}, state.FormLines());
+}
+
+TEST_F(StartupScenario, WhenThePrinterListCannotBeReadTheStatusSaysWhyAndAPrinterIsAskedFor)
+{
+    state.Write(OfficeState("fault EnumPrintersW.fill 1722\n"));
+    const Box box = OnlyBox(tool.Start(state, {IDOK}));
+    ExpectNotice(box, "请先选择打印机。");
+    EXPECT_FALSE(box.mainWindowShown);
+    EXPECT_EQ(std::vector<std::string>{}, tool.Printers());
+    EXPECT_EQ("读取打印机失败：" + SystemText(1722), tool.Text(StatusText));
+    EXPECT_EQ(std::vector<std::string>{}, tool.Rows());
+    tool.Close();
+    EXPECT_EQ(OfficeForms(), state.FormLines());
+}
+
+TEST_F(StartupScenario, WithoutADefaultPrinterTheFirstIsChosen)
+{
+    state.Write(OfficeState("fault GetDefaultPrinterW 2 once\n"));
+    EXPECT_EQ(0u, tool.Start(state).size());
+    EXPECT_EQ(0, tool.PrinterSelection());
+    EXPECT_EQ("Zeltra DP-750 针式打印机", tool.Text(PrinterCombo));
+    EXPECT_EQ(OfficeUserRows(), tool.Rows());
+    tool.Close();
+    EXPECT_EQ(OfficeForms(), state.FormLines());
+}
+
+TEST_F(StartupScenario, ADefaultPrinterThatCannotBeOpenedGivesTheReadErrorBeforeTheWindow)
+{
+    // PRINTER_ACCESS_USE (8), the access a read asks for, is refused with "access denied".
+    state.Write(OfficeState("fault OpenPrinterW 8 5\n"));
+    const Box box = OnlyBox(tool.Start(state, {IDOK}));
+    EXPECT_EQ("无法打开打印机：\r\n" + SystemText(ERROR_ACCESS_DENIED), box.text);
+    EXPECT_EQ("读取失败", box.caption);
+    EXPECT_EQ(BoxIcon::Error, box.icon);
+    EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
+    EXPECT_TRUE(box.ownedByMainWindow);
+    EXPECT_FALSE(box.mainWindowShown) << "the error must come while the window is still being created";
+
+    EXPECT_EQ(OfficePrinters, tool.Printers());
+    EXPECT_EQ(1, tool.PrinterSelection()) << "the default printer stays chosen";
+    EXPECT_EQ(std::vector<std::string>{}, tool.Rows());
+    EXPECT_EQ("", tool.Text(StatusText));
+    tool.Close();
+    EXPECT_EQ(OfficeForms(), state.FormLines());
+}
+
+TEST_F(StartupScenario, TheDefaultPrinterIsChosenAndItsUserFormsAreListed)
+{
+    state.Write(OfficeState());
+    EXPECT_EQ(0u, tool.Start(state).size());
+    EXPECT_EQ(OfficePrinters, tool.Printers());
+    EXPECT_EQ(1, tool.PrinterSelection());
+    EXPECT_EQ("Office Laser", tool.Text(PrinterCombo));
+    EXPECT_TRUE(tool.Checked(CustomOnlyCheck)) << "the custom-only filter starts on";
+    EXPECT_EQ(OfficeUserRows(), tool.Rows());
+    EXPECT_EQ("显示 3 项，共读取 5 个纸张规格。", tool.Text(StatusText));
+    EXPECT_EQ(-1, tool.SelectedRow());
+    EXPECT_EQ("", tool.Text(SearchEdit));
+    EXPECT_EQ("Zeltra 241x140mm", tool.Text(NameEdit));
+    EXPECT_EQ("241", tool.Text(WidthEdit));
+    EXPECT_EQ("140", tool.Text(HeightEdit));
+    EXPECT_TRUE(tool.Enabled(AddButton));
+    EXPECT_FALSE(tool.Enabled(ModifyButton));
+    EXPECT_FALSE(tool.Enabled(DeleteButton));
+    wchar_t wideTitle[128] = {};
+    GetWindowTextW(tool.MainWindow(), wideTitle, 128);
+    EXPECT_EQ(AppTitle, Narrow(wideTitle)) << "main window title";
+    tool.Close();
+    EXPECT_EQ(OfficeForms(), state.FormLines());
+}
+
+TEST_F(StartupScenario, ChoosingAnotherPrinterReadsTheFormTableAgain)
+{
+    state.Write(OfficeState());
+    tool.Start(state);
+    tool.SelectRow(1);
+    ASSERT_EQ(1, tool.SelectedRow());
+    // Another client adds a form while the tool is open; only a reload can show it.
+    const std::string other = FormLine("user", 150000, 100000, "Other client 150x100");
+    state.Write(OfficeState(other + "\n"));
+    EXPECT_EQ(0u, tool.ChoosePrinter(0).size());
+    EXPECT_EQ("Zeltra DP-750 针式打印机", tool.Text(PrinterCombo));
+    std::vector<std::string> rows = OfficeUserRows();
+    rows.push_back("Other client 150x100 | 150.0 × 100.0 mm");
+    EXPECT_EQ(rows, tool.Rows());
+    EXPECT_EQ("显示 4 项，共读取 6 个纸张规格。", tool.Text(StatusText));
+    EXPECT_EQ(-1, tool.SelectedRow()) << "a reload leaves nothing selected";
+    EXPECT_FALSE(tool.Enabled(ModifyButton));
+
+    EXPECT_EQ(0u, tool.ChoosePrinter(2).size());
+    EXPECT_EQ("\\\\print-server\\Warehouse Label", tool.Text(PrinterCombo));
+    EXPECT_EQ(rows, tool.Rows());
+    tool.Close();
+    std::vector<std::string> forms = OfficeForms();
+    forms.push_back(other);
+    EXPECT_EQ(forms, state.FormLines());
+}
+
+TEST_F(StartupScenario, RefreshReadsPrintersAndFormsAgainAndChoosesTheNewDefault)
+{
+    state.Write(OfficeState());
+    tool.Start(state);
+    tool.ChoosePrinter(0);
+    EXPECT_EQ(0u, tool.Press(RefreshButton).size());
+    EXPECT_EQ(1, tool.PrinterSelection()) << "refresh chooses the default printer again";
+    EXPECT_EQ(OfficePrinters, tool.Printers());
+    // Meanwhile a printer is installed and made the default, and a user form is deleted elsewhere.
+    std::vector<std::string> forms = OfficeForms();
+    forms.erase(forms.begin() + 1);
+    std::string changed = "admin yes\nstandard-forms no\nprinter \"Zeltra DP-750 针式打印机\"\n"
+                          "printer \"Office Laser\"\nprinter \"新打印机 Zeltra DP-900\"\n"
+                          "default \"新打印机 zeltra dp-900\"\n";
+    for (const std::string& line : forms)
+        changed += line + "\n";
+    state.Write(changed);
+    EXPECT_EQ(0u, tool.Press(RefreshButton).size());
+    EXPECT_EQ((std::vector<std::string>{"Zeltra DP-750 针式打印机", "Office Laser", "新打印机 Zeltra DP-900"}),
+              tool.Printers());
+    EXPECT_EQ(2, tool.PrinterSelection()) << "the default is matched folding A to Z only";
+    EXPECT_EQ((std::vector<std::string>{"收据 241x101.6mm | 241.0 × 101.6 mm", "Zeltra 241x279.4mm | 241.0 × 279.4 mm"}),
+              tool.Rows());
+    EXPECT_EQ("显示 2 项，共读取 4 个纸张规格。", tool.Text(StatusText));
+    tool.Close();
+    EXPECT_EQ(forms, state.FormLines());
+}
+
+TEST_F(StartupScenario, RefreshWhenTheTableCannotBeReadShowsTheSystemTextInTheStatus)
+{
+    state.Write(OfficeState());
+    tool.Start(state);
+    state.Write(OfficeState("fault EnumFormsW.fill 1722 once\n"));
+    EXPECT_EQ(0u, tool.Press(RefreshButton).size());
+    EXPECT_EQ("读取纸张失败：" + SystemText(1722), tool.Text(StatusText));
+    // The next refresh reads the table again.
+    EXPECT_EQ(0u, tool.Press(RefreshButton).size());
+    EXPECT_EQ("显示 3 项，共读取 5 个纸张规格。", tool.Text(StatusText));
+    EXPECT_EQ(OfficeUserRows(), tool.Rows());
+    tool.Close();
+    EXPECT_EQ(OfficeForms(), state.FormLines());
+}
+
+TEST_F(StartupScenario, ChoosingAPrinterThatCannotBeOpenedKeepsTheOldRowsWhichThenStandForNothing)
+{
+    state.Write(OfficeState());
+    tool.Start(state);
+    state.Write(OfficeState("fault OpenPrinterW 8 1801\n"));
+    const Box box = OnlyBox(tool.ChoosePrinter(2, {IDOK}));
+    EXPECT_EQ("无法打开打印机：\r\n" + SystemText(1801), box.text);
+    EXPECT_EQ("读取失败", box.caption);
+    EXPECT_EQ(BoxIcon::Error, box.icon);
+    EXPECT_TRUE(box.ownedByMainWindow);
+    EXPECT_EQ(OfficeUserRows(), tool.Rows());
+    EXPECT_EQ("显示 3 项，共读取 5 个纸张规格。", tool.Text(StatusText));
+    // The old rows stand for no form now: the editor keeps its texts and changes stay disabled.
+    tool.SelectRow(ReceiptRowAtStart);
+    EXPECT_EQ("Zeltra 241x140mm", tool.Text(NameEdit));
+    EXPECT_EQ("140", tool.Text(HeightEdit));
+    EXPECT_FALSE(tool.Enabled(ModifyButton));
+    EXPECT_FALSE(tool.Enabled(DeleteButton));
+    tool.Close();
+    EXPECT_EQ(OfficeForms(), state.FormLines());
+}
+
+TEST_F(StartupScenario, TheMainWindowHasAFixedSizeAndNoMaximiseBox)
+{
+    state.Write(OfficeState());
+    tool.Start(state);
+    RECT rect;
+    GetWindowRect(tool.MainWindow(), &rect);
+    EXPECT_EQ(916, rect.right - rect.left) << "outer width";
+    EXPECT_EQ(620, rect.bottom - rect.top) << "outer height";
+    const LONG style = GetWindowLongW(tool.MainWindow(), GWL_STYLE);
+    EXPECT_EQ(static_cast<LONG>(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN),
+              style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN | WS_MAXIMIZEBOX | WS_THICKFRAME))
+        << "style bits 0x" << std::hex << style;
+    tool.Close();
+}
+
+TEST_F(StartupScenario, StartedMinimisedTheWindowIsIconicAndRestoringShowsTheFace)
+{
+    state.Write(OfficeState());
+    tool.Start(state, {}, SW_SHOWMINNOACTIVE);
+    EXPECT_TRUE(IsIconic(tool.MainWindow())) << "the window must start minimised";
+    // What the taskbar sends when the user restores the window.
+    PostMessageW(tool.MainWindow(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    tool.WaitUntil([&] { return !IsIconic(tool.MainWindow()); }, "waiting for the window to be restored");
+    COLORREF page = CLR_INVALID;
+    tool.WaitUntil(
+        [&] {
+            page = Capture(tool.MainWindow()).ClientPixel(10, 300);
+            return page == RGB(243, 243, 243);
+        },
+        "waiting for the restored window to show its page colour");
+    EXPECT_EQ(ColorText(RGB(243, 243, 243)), ColorText(page)) << "page colour at client (10, 300)";
+    EXPECT_EQ(OfficeUserRows(), tool.Rows());
+    tool.Close();
+}
+
+} // namespace e2e
