@@ -19,6 +19,9 @@ bool FormPassesFilter(const PaperForm& form, bool customOnly, const std::wstring
 
 void RebuildFormList()
 {
+    // The list repaints once when the rows are in, not after every insertion: a visible
+    // list view under Wine otherwise takes seconds for a thousand rows.
+    SendMessageW(FormList, WM_SETREDRAW, FALSE, 0);
     SendMessageW(FormList, LVM_DELETEALLITEMS, 0, 0);
     VisibleRows.clear();
 
@@ -47,6 +50,8 @@ void RebuildFormList()
         sizeItem.pszText = &size[0];
         SendMessageW(FormList, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sizeItem));
     }
+    SendMessageW(FormList, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(FormList, nullptr, TRUE);
 
     SetStatusText(FormatStatusSummary(VisibleRows.size(), FormCatalogue.size()));
 }
