@@ -53,7 +53,7 @@ make_locale() {
 xvfb_pid=""
 start_wine() {
     export WINEPREFIX="$build/wineprefix"
-    export WINEDEBUG=-all
+    export WINEDEBUG="${ZELTRA_WINEDEBUG:--all}"
     export WINEARCH=win64
     if [ ! -f "$WINEPREFIX/.zeltra-ready" ]; then
         rm -rf "$WINEPREFIX"
@@ -131,7 +131,7 @@ bench)
     start_wine
     export WINEDLLOVERRIDES="winspool.drv=n,b;mscoree=;mshtml="
     make_locale
-    env "${chinese_env[@]}" "$wine64" "$build/bin/zeltra_bench.exe" ;;
+    env "${chinese_env[@]}" ${ZELTRA_BENCH_WRAP:-} "$wine64" "$build/bin/zeltra_bench.exe" ;;
 *)
     echo "usage: $0 deps|build|test|run|bench" >&2
     exit 2 ;;
