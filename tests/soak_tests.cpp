@@ -212,8 +212,6 @@ const Preset Presets[] = {{&PresetHalfButton, L"二等分多联纸", L"241", L"1
                           {&Preset101Button, L"Zeltra 241x101.6mm", L"241", L"101.6"},
                           {&Preset127Button, L"Zeltra 241x127mm", L"241", L"127"}};
 
-#include <map>
-std::map<std::string, double> ProfileMs; std::map<std::string, int> ProfileN;
 unsigned long EnvNumber(const char* name, unsigned long fallback)
 {
     const char* value = std::getenv(name);
@@ -683,11 +681,7 @@ TEST_F(SoakTest, RandomActionsWithFaultsKeepListSelectionHandlesAndTableConsiste
         {
             SCOPED_TRACE("soak seed " + std::to_string(seed) + ", action " + std::to_string(done + 1) + " of " +
                          std::to_string(actions));
-            LARGE_INTEGER t0, t1, f; QueryPerformanceFrequency(&f); QueryPerformanceCounter(&t0);
             description = Act();
-            QueryPerformanceCounter(&t1);
-            { std::string k = description.substr(0, description.find(' ')); if (description[0]=='[') k = "fault+" + description.substr(description.find(']')+2, 6);
-              ProfileMs[k.substr(0, 14)] += 1000.0 * (t1.QuadPart - t0.QuadPart) / f.QuadPart; ProfileN[k.substr(0,14)]++; }
             if (!fault.empty()) {
                 std::string shown = fault;
                 std::replace(shown.begin(), shown.end(), '\n', ';');
@@ -711,15 +705,12 @@ TEST_F(SoakTest, RandomActionsWithFaultsKeepListSelectionHandlesAndTableConsiste
                     other = L"Other client form " + std::to_wstring(n);
                 model.push_back(ModelForm{other, 0, 100000, 150000});
             }
-            LARGE_INTEGER c0, c1; QueryPerformanceCounter(&c0);
             CheckInvariants();
-            QueryPerformanceCounter(&c1); ProfileMs["(checks)"] += 1000.0 * (c1.QuadPart - c0.QuadPart) / f.QuadPart;
         }
         recent.push_back(std::to_string(done + 1) + ": " + description);
         if (recent.size() > 25)
             recent.pop_front();
     }
-    for (auto& e : ProfileMs) std::printf("  %-16s %8.0f ms %5d\n", e.first.c_str(), e.second, ProfileN[e.first]);
     const double seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
     std::printf("soak: %lu actions in %.1f s; %d faults set; %d adds, %d modifies, %d deletes succeeded; "
                 "%d changes refused by the spooler; %d checks on stale rows; %zu forms at the end\n",
