@@ -471,6 +471,11 @@ int main()
 {
     BoxHook = SetWindowsHookExW(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId());
     UseState(L"bench-state.txt", StateWith(100));
+    std::wstring missing;
+    if (!LoadSpoolerFunctions(&missing)) {
+        std::fprintf(stderr, "bench: no spooler (%ls)\n", missing.c_str());
+        return 1;
+    }
     if (!CreateMainWindow(GetModuleHandleW(nullptr))) {
         std::fprintf(stderr, "bench: no main window (is there a display?)\n");
         return 1;

@@ -402,15 +402,15 @@ bool Tool::Exited() const { return !process_ || WaitForSingleObject(process_, 0)
 
 bool Tool::Running() const { return process_ && !Exited(); }
 
-std::vector<Box> Tool::Start(const SpoolerState& state, std::vector<int> answers, int showCommand)
+bool Tool::Launch(const SpoolerState& state, int showCommand)
 {
     if (process_) {
         ADD_FAILURE() << "the driver started the tool twice without closing it";
-        return {};
+        return false;
     }
     // The child inherits the environment: the stand-in spooler finds its state file there.
     SetEnvironmentVariableW(L"ZELTRA_SPOOLER_STATE", state.Path().c_str());
-    const std::wstring exe = ExePath();
+    const std::wstring exe = exe_.empty() ? ExePath() : exe_;
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -421,11 +421,18 @@ std::vector<Box> Tool::Start(const SpoolerState& state, std::vector<int> answers
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
         ADD_FAILURE() << "CreateProcessW(" << Narrow(exe) << ") failed with error " << GetLastError();
-        return {};
+        return false;
     }
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     processId_ = info.dwProcessId;
+    return true;
+}
+
+std::vector<Box> Tool::Start(const SpoolerState& state, std::vector<int> answers, int showCommand)
+{
+    if (!Launch(state, showCommand))
+        return {};
     remote_ = VirtualAllocEx(process_, nullptr, RemoteSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     EXPECT_NE(nullptr, remote_) << "VirtualAllocEx in the tool failed with error " << GetLastError();
 

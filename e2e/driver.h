@@ -85,6 +85,8 @@ public:
     // Starts ZeltraPaper.exe on this state and waits until its main window is shown.
     // showCommand, when given, is the show command the tool is started with (as a shortcut sets it).
     std::vector<Box> Start(const SpoolerState& state, std::vector<int> answers = {}, int showCommand = -1);
+    // Runs another copy of the exe (a folder of the scenario's own) instead of the built one.
+    void UseExe(const std::wstring& path) { exe_ = path; }
     // Asks the main window to close and checks that the process ends with code 0.
     void Close();
     bool Running() const;
@@ -121,11 +123,13 @@ private:
     void Answer(HWND box, int id);
     void ExpectNoBox(const std::string& after);
     bool Exited() const;
+    bool Launch(const SpoolerState& state, int showCommand);
 
     HANDLE process_ = nullptr;
     DWORD processId_ = 0;
     HWND main_ = nullptr;
     void* remote_ = nullptr; // a page in the tool's memory for list-view records
+    std::wstring exe_;
 };
 
 // A screen capture of a window's rectangle, with reads in the window's client coordinates.

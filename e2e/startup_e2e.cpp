@@ -234,3 +234,68 @@ TEST_F(StartupScenario, StartedMinimisedTheWindowIsIconicAndRestoringShowsTheFac
 }
 
 } // namespace e2e
+
+namespace e2e {
+
+namespace {
+
+// Sets an environment variable for the tools this scenario starts, and puts it back after.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name)
+    {
+        wchar_t old[1024];
+        const DWORD length = GetEnvironmentVariableW(name, old, 1024);
+        had_ = length > 0 && length < 1024;
+        if (had_)
+            old_ = old;
+        SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~ScopedEnvironment() { SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
+
+private:
+    const wchar_t* name_;
+    bool had_ = false;
+    std::wstring old_;
+};
+
+std::wstring WindowsPath(const std::string& unixPath)
+{
+    std::wstring path = L"Z:" + Widen(unixPath);
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = L'\\';
+    return path;
+}
+
+} // namespace
+
+// Run from a Downloads folder where a page dropped look-alikes of the two DLLs the tool
+// needs beyond the known ones, with Wine told to prefer such native files.
+TEST_F(StartupScenario, DllsDroppedBesideTheExeAreNeverLoaded)
+{
+    const std::wstring folder = WindowsPath(ZELTRA_E2E_OUTPUT_DIR) + L"\\downloads";
+    const std::wstring planted = WindowsPath(ZELTRA_PLANTED_DIR);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring exe = folder + L"\\ZeltraPaper.exe";
+    ASSERT_TRUE(CopyFileW(WindowsPath(ZELTRA_EXE_PATH).c_str(), exe.c_str(), FALSE));
+    for (const wchar_t* dll : {L"winspool.drv", L"dwmapi.dll"}) {
+        ASSERT_TRUE(CopyFileW((planted + L"\\" + dll).c_str(), (folder + L"\\" + dll).c_str(), FALSE)) << Narrow(dll);
+        DeleteFileW((folder + L"\\" + dll + L".loaded").c_str());
+    }
+    ScopedEnvironment overrides(L"WINEDLLOVERRIDES", L"winspool.drv=n,b;dwmapi=n,b;mscoree=;mshtml=");
+
+    state.Write(OfficeState());
+    tool.UseExe(exe);
+    EXPECT_EQ(0u, tool.Start(state).size());
+    EXPECT_EQ(OfficeUserRows(), tool.Rows()) << "the forms come from the system's spooler";
+    tool.Press(RefreshButton);
+    tool.SelectRow(ReceiptRowAtStart);
+    tool.Press(Preset127Button);
+    tool.Close();
+    for (const wchar_t* dll : {L"winspool.drv", L"dwmapi.dll"})
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\" + dll + L".loaded").c_str()))
+            << "the " << Narrow(dll) << " beside the exe was loaded";
+}
+
+} // namespace e2e

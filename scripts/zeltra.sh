@@ -81,6 +81,12 @@ start_wine() {
     "$wine64" explorer.exe /desktop </dev/null >/dev/null 2>&1 &
     for _ in $(seq 100); do pgrep -f 'explorer.exe' >/dev/null && break; sleep 0.1; done
 }
+# The tools load winspool.drv only from the system folder, so the stand-in goes there,
+# over Wine's placeholder file; the override makes Wine load it rather than its own.
+install_standin() {
+    cp "$build/system32/winspool.drv" "$WINEPREFIX/drive_c/windows/system32/winspool.drv"
+    export WINEDLLOVERRIDES="winspool.drv=n,b;mscoree=;mshtml="
+}
 stop_wine() {
     "$wineserver" -k 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
@@ -97,7 +103,7 @@ test)
     install_packages
     configure_and_build
     start_wine
-    export WINEDLLOVERRIDES="winspool.drv=n,b;mscoree=;mshtml="
+    install_standin
     make_locale
     start=$(date +%s)
     status=0
@@ -110,7 +116,7 @@ run)
     own=0
     [ -z "${DISPLAY:-}" ] && own=1
     ZELTRA_OWN_DISPLAY=$own start_wine
-    export WINEDLLOVERRIDES="winspool.drv=n,b;mscoree=;mshtml="
+    install_standin
     state="$build/demo-state.txt"
     [ -f "$state" ] || cp "$here/spooler/demo-state.txt" "$state"
     export ZELTRA_SPOOLER_STATE="$state"
@@ -129,7 +135,7 @@ bench)
     install_packages
     configure_and_build
     start_wine
-    export WINEDLLOVERRIDES="winspool.drv=n,b;mscoree=;mshtml="
+    install_standin
     make_locale
     env "${chinese_env[@]}" ${ZELTRA_BENCH_WRAP:-} "$wine64" "$build/bin/zeltra_bench.exe" ;;
 *)

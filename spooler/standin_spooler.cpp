@@ -94,6 +94,12 @@ public:
         SetLastError(error);
         return FALSE;
     }
+    // A failure that sets no code, as some spoolers answer.
+    BOOL FailKeepingError(const std::string& detail) {
+        Log("FALSE error=unchanged " + detail + (fault_ ? " (fault)" : ""));
+        SetLastError(callerError_);
+        return FALSE;
+    }
     BOOL Succeed(const std::string& detail = std::string()) {
         Log("TRUE" + (detail.empty() ? "" : " " + detail));
         SetLastError(callerError_);
@@ -376,6 +382,12 @@ BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinter
     }
     PackPrinters(list, Level, pPrinterEnum);
     *pcReturned = static_cast<DWORD>(list.size());
+    if (TakeFault(&state, "EnumPrintersW.count", &code)) {
+        // More records claimed than the buffer holds.
+        call.SetFault();
+        *pcReturned = code;
+        return call.Succeed("needed=" + std::to_string(needed) + " returned=" + std::to_string(code) + " (fault)");
+    }
     return call.Succeed("needed=" + std::to_string(needed) + " returned=" + std::to_string(list.size()));
 }
 
@@ -491,6 +503,12 @@ BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, 
             *pcbNeeded = 0;
             return call.Fail(code, "needed=0 returned=0");
         }
+        if (TakeFault(&state, "EnumFormsW.silent", &code)) {
+            // An empty answer that sets no code: the caller's last error stays as it was.
+            call.SetFault();
+            *pcbNeeded = 0;
+            return call.FailKeepingError("needed=0 returned=0");
+        }
         if (TakeFault(&state, "EnumFormsW.grow", &code)) {
             // Another client adds a form right after this call measured the table.
             call.SetFault();
@@ -518,6 +536,12 @@ BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, 
     }
     PackForms(table, Level, pForm);
     *pcReturned = static_cast<DWORD>(table.size());
+    if (TakeFault(&state, "EnumFormsW.count", &code)) {
+        // More records claimed than the buffer holds.
+        call.SetFault();
+        *pcReturned = code;
+        return call.Succeed(sizes + " returned=" + std::to_string(code) + " (fault)");
+    }
     return call.Succeed(sizes + " returned=" + std::to_string(table.size()));
 }
 
@@ -614,6 +638,7 @@ BOOL WINAPI OpenPrinterA(LPSTR, LPHANDLE, LPPRINTER_DEFAULTSA) { return NotSuppo
 BOOL WINAPI GetDefaultPrinterA(LPSTR, LPDWORD) { return NotSupported("GetDefaultPrinterA"); }
 BOOL WINAPI GetPrinterA(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD) { return NotSupported("GetPrinterA"); }
 BOOL WINAPI GetPrinterW(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD) { return NotSupported("GetPrinterW"); }
+BOOL WINAPI SetPrinterW(HANDLE, DWORD, LPBYTE, DWORD) { return NotSupported("SetPrinterW"); }
 BOOL WINAPI GetPrinterDriverA(HANDLE, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD) {
     return NotSupported("GetPrinterDriverA");
 }

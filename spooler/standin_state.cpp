@@ -283,6 +283,8 @@ bool ParseFault(const std::vector<Token>& t, Fault* f, std::string* error) {
     if (k == "EnumFormsW.grow") {
         f->once = true;  // the form it adds is there afterwards, so it fires only once
         if (n == 2) return true;
+    } else if (k == "EnumFormsW.silent") {
+        if (n == 2) return true;
     } else if (k == "OpenPrinterW") {
         if (n == 4 && ParseDword(t[3], &f->code)) {
             if (IsWord(t[2], "null")) return f->nullAccess = true, true;
@@ -292,7 +294,8 @@ bool ParseFault(const std::vector<Token>& t, Fault* f, std::string* error) {
         return false;
     } else if (k == "EnumFormsW.size" || k == "EnumFormsW.fill" || k == "EnumPrintersW.size" ||
                k == "EnumPrintersW.fill" || k == "AddFormW" || k == "SetFormW" ||
-               k == "DeleteFormW" || k == "GetDefaultPrinterW") {
+               k == "DeleteFormW" || k == "GetDefaultPrinterW" || k == "EnumFormsW.count" ||
+               k == "EnumPrintersW.count") {
         if (n == 3 && ParseDword(t[2], &f->code)) return true;
     } else {
         *error = "unknown fault " + k;
@@ -471,10 +474,8 @@ std::string FormatState(const State& state) {
     for (const Fault& f : state.faults) {
         out += "fault " + f.kind;
         if (f.kind == "OpenPrinterW") out += " " + (f.nullAccess ? std::string("null") : Hex8(f.access));
-        if (f.kind != "EnumFormsW.grow") {
-            out += " " + std::to_string(f.code);
-            if (f.once) out += " once";
-        }
+        if (f.kind != "EnumFormsW.grow" && f.kind != "EnumFormsW.silent") out += " " + std::to_string(f.code);
+        if (f.once && f.kind != "EnumFormsW.grow") out += " once";
         out += "\n";
     }
     return out;

@@ -409,9 +409,20 @@ TEST_F(BadDataTest, PrinterNamesOf511_512And600UnitsAreListedWholeAndOnlyA511Uni
     ChoosePrinter(3);
     EXPECT_EQ(p600, SelectedPrinterName());
     EXPECT_EQ(1u, StandInCallCount("OpenPrinterW"));
-    const DWORD size = StandInGetLog(nullptr, 0);
-    std::string log(size, '\0');
-    StandInGetLog(&log[0], size);
+    const std::string log = SpoolerLog();
     EXPECT_NE(std::string::npos, log.find("OpenPrinterW " + Quote(p600) + " access=0x00000008 -> TRUE")) << log;
     EXPECT_EQ(L"显示 1 项，共读取 1 个纸张规格。", TextOf(StatusText));
+}
+
+TEST_F(BadDataTest, ARecordCountBeyondTheFilledBytesIsCutToTheRecordsThoseBytesHold)
+{
+    // Nameless forms: the buffer holds the two records and nothing else.
+    const std::string forms = FormLine(0, 100000, 100000, nullptr) + FormLine(0, 200000, 200000, nullptr);
+    Open("admin yes\nstandard-forms no\nprinter \"A\"\nprinter \"B\"\ndefault \"B\"\n" + forms +
+         "fault EnumFormsW.count 100000\nfault EnumPrintersW.count 100000\n");
+    EXPECT_EQ((std::vector<std::wstring>{L"A", L"B"}), PrinterEntries());
+    EXPECT_EQ(1, SelectedPrinterIndex());
+    ASSERT_EQ(2u, FormCatalogue.size());
+    EXPECT_EQ(200000, FormCatalogue[1].width);
+    EXPECT_EQ(L"显示 2 项，共读取 2 个纸张规格。", TextOf(StatusText));
 }

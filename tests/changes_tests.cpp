@@ -222,7 +222,11 @@ TEST_F(ChangesTest, ModifyAllowsACaseOnlyRenameKeyedByTheStoredName)
     Open(State());
     SelectRow(3);
     TypeInto(NameEdit, L"RECEIPT");
+    StandInResetCounters();
     ExpectNotice(PressForOneBox(ModifyButton), L"纸张尺寸已修改。");
+    const std::string log = SpoolerLog();
+    EXPECT_NE(std::string::npos, log.find("SetFormW handle=#")) << log;
+    EXPECT_NE(std::string::npos, log.find(" name=\"Receipt\" level=1 form=\"RECEIPT\"")) << "keyed by the stored name:\n" << log;
     std::vector<std::string> expected = Lines(Forms);
     expected[3] = FormLine("user", 241000, 101600, L"RECEIPT");
     EXPECT_EQ(expected, PersistedFormLines());

@@ -148,18 +148,28 @@ TEST_F(EditorTest, SelectingAFormFillsTheFieldsAndEnablesChangesOnlyForUserForms
     EXPECT_TRUE(IsEnabled(ModifyButton));
 }
 
-TEST_F(EditorTest, ClearingTheSelectionKeepsTheTextsAndDisablesChanges)
+// What the list sends when a row (or empty space, -1) is clicked.
+static void ClickListAt(int row)
 {
-    SelectRow(1);
-    ASSERT_TRUE(IsEnabled(DeleteButton));
-    SelectRow(-1);
-    // A click on empty space arrives as NM_CLICK after the list has dropped its selection.
     NMITEMACTIVATE click = {};
     click.hdr.hwndFrom = FormList;
     click.hdr.idFrom = IDC_FORM_LIST;
     click.hdr.code = NM_CLICK;
-    click.iItem = -1;
+    click.iItem = row;
     SendMessageW(MainWindow, WM_NOTIFY, IDC_FORM_LIST, reinterpret_cast<LPARAM>(&click));
+}
+
+TEST_F(EditorTest, ClearingTheSelectionKeepsTheTextsAndDisablesChanges)
+{
+    SelectRow(1);
+    ASSERT_TRUE(IsEnabled(DeleteButton));
+    // Clicking the selected row again changes no selection, yet brings its texts back.
+    TypeInto(NameEdit, L"typed over");
+    ClickListAt(1);
+    EXPECT_EQ(L"Thirds", TextOf(NameEdit));
+    SelectRow(-1);
+    // A click on empty space arrives as NM_CLICK after the list has dropped its selection.
+    ClickListAt(-1);
     EXPECT_EQ(-1, SelectedFormIndex());
     EXPECT_EQ(L"Thirds", TextOf(NameEdit));
     EXPECT_EQ(L"241.0", TextOf(WidthEdit));
@@ -186,6 +196,12 @@ TEST_F(EditorTest, PresetsFillTheThreeFieldsAndLeaveTheButtonsAlone)
         EXPECT_EQ(p.height, TextOf(HeightEdit));
         EXPECT_FALSE(IsEnabled(ModifyButton)) << "a preset must not enable modify";
     }
+    // The second click of a quick pair reaches an owner-drawn button as a double click.
+    TypeInto(NameEdit, L"typed over");
+    SendMessageW(PresetHalfButton, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(4, 4));
+    SendMessageW(PresetHalfButton, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+    PumpPending();
+    EXPECT_EQ(L"二等分多联纸", TextOf(NameEdit)) << "BN_DOUBLECLICKED did not apply the preset";
     SelectRow(1);
     ASSERT_TRUE(IsEnabled(ModifyButton));
     ClickButton(PresetThirdButton);

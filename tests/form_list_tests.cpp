@@ -165,6 +165,13 @@ TEST_F(FormListTest, EmptyTableGivesTheEmptySummary)
     EXPECT_TRUE(ListRows().empty());
     EXPECT_TRUE(FormCatalogue.empty());
     EXPECT_EQ(L"显示 0 项，共读取 0 个纸张规格。", TextOf(StatusText));
+
+    // So does one that sets no code at all, whatever code an earlier call left behind.
+    UseSpoolerState(WithForms(FormLine("user", 100000, 100000, L"Hidden")) + "fault EnumFormsW.silent\n");
+    SetLastError(ERROR_ACCESS_DENIED);
+    LoadForms();
+    EXPECT_TRUE(FormCatalogue.empty());
+    EXPECT_EQ(L"显示 0 项，共读取 0 个纸张规格。", TextOf(StatusText));
 }
 
 TEST_F(FormListTest, FailedReloadsKeepTheOldRowsAndShowTheSystemText)

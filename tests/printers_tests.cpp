@@ -50,6 +50,14 @@ TEST_F(PrinterListTest, ListsPrintersAndConnectionsInEnumerationOrderWithTheDefa
     EXPECT_EQ((std::vector<std::wstring>{L"Zulu", L"Alpha", L"\\\\server\\Beta"}), PrinterEntries());
     EXPECT_EQ(1, SelectedPrinterIndex());
     EXPECT_EQ(L"Alpha", SelectedPrinterName());
+    // Level 4 names the printers from the local registry without asking any print server.
+    StandInResetCounters();
+    ClickButton(RefreshButton);
+    const std::string log = SpoolerLog();
+    EXPECT_NE(std::string::npos, log.find("EnumPrintersW flags=0x00000006 level=4 size=0 -> FALSE error=122")) << log;
+    EXPECT_NE(std::string::npos, log.find("EnumPrintersW flags=0x00000006 level=4 size=")) << log;
+    EXPECT_EQ(std::string::npos, log.find("level=2")) << log;
+    EXPECT_EQ((std::vector<std::wstring>{L"Zulu", L"Alpha", L"\\\\server\\Beta"}), PrinterEntries());
 }
 
 TEST_F(PrinterListTest, DefaultNameMatchesIgnoringOnlyTheCaseOfAToZ)

@@ -9,6 +9,7 @@
 
 #include "app/app.h"
 #include "harness/harness.h"
+#include "spooler/spooler.h"
 #include "standin.h"
 #include "style/style.h"
 
@@ -372,4 +373,29 @@ TEST(ExecutableResources, VersionNamesTheProductAndItsMaker)
     EXPECT_EQ(L"Zeltra自定义纸张管理", VersionString(block, L"ProductName"));
     EXPECT_EQ(L"1.0.0.0", VersionString(block, L"FileVersion"));
     EXPECT_EQ(L"1.0.0.0", VersionString(block, L"ProductVersion"));
+}
+
+// --- The spooler, taken from the system folder ---
+
+TEST(SystemLibraries, TheSpoolerComesFromTheSystemFolderAndAModuleWithoutItIsNamed)
+{
+    std::wstring missing;
+    ASSERT_TRUE(LoadSpoolerFunctions(&missing)) << Narrow(missing);
+    wchar_t system[MAX_PATH], loaded[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    HMODULE spooler = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(Spooler.EnumFormsW)), &spooler);
+    GetModuleFileNameW(spooler, loaded, MAX_PATH);
+    EXPECT_EQ(0, lstrcmpiW((std::wstring(system) + L"\\winspool.drv").c_str(), loaded)) << Narrow(loaded);
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(spooler, MAKEINTRESOURCEA(203))),
+              reinterpret_cast<void*>(Spooler.GetDefaultPrinterW));
+
+    // A module that lacks the functions leaves the table alone and names the first one missing.
+    SpoolerFunctions table = {};
+    EXPECT_FALSE(ResolveSpoolerFunctions(GetModuleHandleW(L"kernel32.dll"), &table, &missing));
+    EXPECT_EQ(L"EnumPrintersW", missing);
+    EXPECT_EQ(nullptr, reinterpret_cast<void*>(table.EnumPrintersW));
+    EXPECT_EQ(L"无法加载系统打印组件（EnumPrintersW）。\r\n请确认打印后台处理程序（Print Spooler）服务可用。",
+              SpoolerMissingText(missing));
 }

@@ -132,15 +132,15 @@ protected:
 
 // --- Which DLL answers ---
 
-TEST_F(StandIn, IsTheWinspoolLoadedBesideTheProgram) {
+TEST_F(StandIn, IsTheWinspoolLoadedFromTheSystemFolder) {
     const HMODULE spooler = GetModuleHandleW(L"winspool.drv");
     ASSERT_NE(spooler, nullptr);
-    wchar_t exe[MAX_PATH], dll[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    wchar_t system[MAX_PATH], dll[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
     GetModuleFileNameW(spooler, dll, MAX_PATH);
-    std::wstring expected = exe;
-    expected = expected.substr(0, expected.find_last_of(L'\\') + 1) + L"winspool.drv";
+    const std::wstring expected = std::wstring(system) + L"\\winspool.drv";
     EXPECT_EQ(lstrcmpiW(dll, expected.c_str()), 0);
+    EXPECT_NE(GetProcAddress(spooler, "StandInSetState"), nullptr) << "the system folder holds Wine's own spooler";
 
     const FARPROC byOrdinal = GetProcAddress(spooler, MAKEINTRESOURCEA(203));
     ASSERT_NE(byOrdinal, nullptr);

@@ -2,10 +2,10 @@
 #include "app/app.h"
 
 #include <commctrl.h>
-#include <dwmapi.h>
 #include <windowsx.h>
 
 #include "forms/forms.h"
+#include "spooler/spooler.h"
 #include "style/style.h"
 
 const wchar_t AppTitle[] = L"Zeltra \u00B7 纸张管理";
@@ -263,16 +263,38 @@ HWND CreateMainWindow(HINSTANCE instance)
                            MainWindowWidth, MainWindowHeight, nullptr, nullptr, instance, nullptr);
 }
 
+namespace {
+
+// Rounded corners where the desktop window manager offers them (Windows 11); harmless elsewhere.
+void RoundWindowCorners(HWND window)
+{
+    typedef HRESULT(WINAPI * SetAttributeProc)(HWND, DWORD, LPCVOID, DWORD);
+    HMODULE dwm = LoadSystemLibrary(L"dwmapi.dll");
+    if (!dwm)
+        return;
+    SetAttributeProc setAttribute =
+        reinterpret_cast<SetAttributeProc>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")));
+    const DWORD windowCornerPreference = 33; // DWMWA_WINDOW_CORNER_PREFERENCE
+    const DWORD roundCorners = 2;            // DWMWCP_ROUND
+    if (setAttribute)
+        setAttribute(window, windowCornerPreference, &roundCorners, sizeof(roundCorners));
+}
+
+} // namespace
+
 int RunZeltraPaper(HINSTANCE instance, int showCommand)
 {
+    RestrictDllSearch();
+    std::wstring missing;
+    if (!LoadSpoolerFunctions(&missing)) {
+        MessageBoxW(nullptr, SpoolerMissingText(missing).c_str(), AppTitle, MB_OK | MB_ICONERROR);
+        return 2;
+    }
+
     HWND window = CreateMainWindow(instance);
     if (!window)
         return 1;
-
-    // Rounded corners where the desktop window manager offers them; harmless elsewhere.
-    const DWORD windowCornerPreference = 33; // DWMWA_WINDOW_CORNER_PREFERENCE
-    const DWORD roundCorners = 2;            // DWMWCP_ROUND
-    DwmSetWindowAttribute(window, windowCornerPreference, &roundCorners, sizeof(roundCorners));
+    RoundWindowCorners(window);
 
     ShowWindow(window, showCommand);
     UpdateWindow(window);

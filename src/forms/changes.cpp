@@ -9,17 +9,16 @@ const UINT Notice = MB_OK | MB_ICONINFORMATION;
 // After the one spooler call succeeded: close, read the table back, then confirm.
 void FinishSuccess(HANDLE printer, const wchar_t* text)
 {
-    ClosePrinter(printer);
+    Spooler.ClosePrinter(printer);
     LoadForms();
     ShowMessage(text, AppTitle, Notice);
 }
 
-// After the one spooler call failed: the code is taken before anything else can overwrite it.
-void FinishFailure(HANDLE printer, const std::wstring& action)
+// After the one spooler call failed, with the code taken right after that call.
+void FinishFailure(HANDLE printer, DWORD code, const wchar_t* action)
 {
-    const DWORD code = GetLastError();
-    ClosePrinter(printer);
-    const std::wstring caption = action + L"失败";
+    Spooler.ClosePrinter(printer);
+    const std::wstring caption = std::wstring(action) + L"失败";
     ShowMessage(caption + L"：\r\n" + SystemErrorText(code), caption.c_str(), MB_OK | MB_ICONERROR);
 }
 
@@ -41,20 +40,6 @@ bool SelectedUserForm(PaperForm* form, const wchar_t* protectedNotice)
 
 } // namespace
 
-FORM_INFO_1W BuildFormInfo(const std::wstring& name, int32_t width, int32_t height)
-{
-    FORM_INFO_1W info = {};
-    info.Flags = FORM_USER;
-    info.pName = const_cast<wchar_t*>(name.c_str());
-    info.Size.cx = width;
-    info.Size.cy = height;
-    info.ImageableArea.left = 0;
-    info.ImageableArea.top = 0;
-    info.ImageableArea.right = width;
-    info.ImageableArea.bottom = height;
-    return info;
-}
-
 void AddCustomForm()
 {
     std::wstring name;
@@ -71,11 +56,11 @@ void AddCustomForm()
     HANDLE printer = nullptr;
     if (!OpenSelectedPrinter(&printer, PRINTER_ALL_ACCESS))
         return;
-    FORM_INFO_1W info = BuildFormInfo(name, width, height);
-    if (AddFormW(printer, 1, reinterpret_cast<BYTE*>(&info)))
+    const DWORD code = AddUserForm(printer, name, width, height);
+    if (code == ERROR_SUCCESS)
         FinishSuccess(printer, L"纸张已添加。\r\n\r\n请关闭浏览器打印窗口后重新打开，检查\u201C纸张尺寸\u201D列表。");
     else
-        FinishFailure(printer, L"添加");
+        FinishFailure(printer, code, L"添加");
 }
 
 void ModifyCustomForm()
@@ -95,11 +80,12 @@ void ModifyCustomForm()
     HANDLE printer = nullptr;
     if (!OpenSelectedPrinter(&printer, PRINTER_ALL_ACCESS))
         return;
-    FORM_INFO_1W info = BuildFormInfo(name, width, height);
-    if (SetFormW(printer, &stored.name[0], 1, reinterpret_cast<BYTE*>(&info)))
+    // Found by the name the catalogue holds; the record carries the name as typed.
+    const DWORD code = SetUserForm(printer, stored.name, name, width, height);
+    if (code == ERROR_SUCCESS)
         FinishSuccess(printer, L"纸张尺寸已修改。");
     else
-        FinishFailure(printer, L"修改");
+        FinishFailure(printer, code, L"修改");
 }
 
 void DeleteCustomForm()
@@ -113,8 +99,9 @@ void DeleteCustomForm()
     HANDLE printer = nullptr;
     if (!OpenSelectedPrinter(&printer, PRINTER_ALL_ACCESS))
         return;
-    if (DeleteFormW(printer, &stored.name[0]))
+    const DWORD code = DeleteUserForm(printer, stored.name);
+    if (code == ERROR_SUCCESS)
         FinishSuccess(printer, L"纸张已删除。");
     else
-        FinishFailure(printer, L"删除");
+        FinishFailure(printer, code, L"删除");
 }

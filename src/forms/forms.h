@@ -9,13 +9,13 @@
 #include <string>
 
 #include "forms/paper_form.h"
+#include "spooler/spooler.h"
 
 // --- Printer list and printer access (printers.cpp) ---
 void LoadPrinters();
 std::wstring SelectedPrinterName();
 // On success the caller owns *handle and closes it; on failure the user has been told.
 bool OpenSelectedPrinter(HANDLE* handle, DWORD access);
-std::wstring SystemErrorText(DWORD code);
 int ShowMessage(const std::wstring& text, const wchar_t* caption, UINT style);
 void SetStatusText(const std::wstring& text);
 
@@ -56,7 +56,6 @@ bool ReadEditorFields(std::wstring* name, int32_t* width, int32_t* height);
 void ApplyPreset(int id);
 
 // --- Form changes (changes.cpp) ---
-FORM_INFO_1W BuildFormInfo(const std::wstring& name, int32_t width, int32_t height);
 void AddCustomForm();
 void ModifyCustomForm();
 void DeleteCustomForm();

@@ -7,7 +7,16 @@
 #include <sstream>
 
 #include "app/app.h"
+#include "spooler/spooler.h"
 #include "standin.h"
+
+namespace {
+// The product loads its spooler in RunZeltraPaper; tests start from CreateMainWindow.
+const bool SpoolerLoaded = [] {
+    std::wstring missing;
+    return LoadSpoolerFunctions(&missing);
+}();
+} // namespace
 
 // --- Message loop ---
 
@@ -80,6 +89,16 @@ std::string SpoolerState()
     if (!text.empty() && text.back() == '\0')
         text.pop_back();
     return text;
+}
+
+std::string SpoolerLog()
+{
+    const DWORD size = StandInGetLog(nullptr, 0);
+    std::string log(size, '\0');
+    StandInGetLog(&log[0], size);
+    if (!log.empty() && log.back() == '\0')
+        log.pop_back();
+    return log;
 }
 
 std::vector<std::string> PersistedFormLines()
@@ -353,7 +372,11 @@ bool IsEnabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
 
 // --- Fixture ---
 
-void MainWindowTest::SetUp() { StartBoxRecorder(); }
+void MainWindowTest::SetUp()
+{
+    ASSERT_TRUE(SpoolerLoaded) << "the spooler's functions could not be loaded from the system folder";
+    StartBoxRecorder();
+}
 
 void MainWindowTest::TearDown()
 {

@@ -25,6 +25,8 @@ std::string Narrow(const std::wstring& text);
 // Points the stand-in at a state file of this test's own and writes the given state.
 void UseSpoolerState(const std::string& stateText);
 std::string SpoolerState();
+// The stand-in's call log since its counters were last reset, one line per call.
+std::string SpoolerLog();
 // The form lines of the persisted state, in order ("form ..." lines only).
 std::vector<std::string> PersistedFormLines();
 // "printer \"Name\"" etc. quoting for state lines (escapes quotes, backslashes, controls, \uXXXX).

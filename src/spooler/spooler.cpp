@@ -1,0 +1,146 @@
+// The spooler calls both tools make. Each takes the error code right after the call that
+// failed, before anything else can overwrite it, and leaves closing the printer to the caller.
+#include "spooler/spooler.h"
+
+namespace {
+
+const DWORD PrinterEnumFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+const DWORD DefaultPrinterCapacity = 512; // units incl. NUL: names up to 511 are recognised
+
+// A failed call that left no code must still read as a failure.
+DWORD FailureCode()
+{
+    const DWORD code = GetLastError();
+    return code != ERROR_SUCCESS ? code : ERROR_GEN_FAILURE;
+}
+
+// No more records than the bytes the spooler filled can hold.
+DWORD RecordsIn(size_t bytes, size_t recordSize, DWORD returned)
+{
+    const size_t fit = bytes / recordSize;
+    return returned < fit ? returned : static_cast<DWORD>(fit);
+}
+
+} // namespace
+
+std::wstring SystemErrorText(DWORD code)
+{
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (!text)
+        return L"未知错误";
+    std::wstring result(text);
+    LocalFree(text);
+    return result;
+}
+
+DWORD ListPrinters(std::vector<std::wstring>* names)
+{
+    names->clear();
+    DWORD needed = 0;
+    DWORD returned = 0;
+    Spooler.EnumPrintersW(PrinterEnumFlags, nullptr, 4, nullptr, 0, &needed, &returned);
+    if (needed == 0)
+        return ERROR_SUCCESS;
+
+    std::vector<BYTE> buffer(needed);
+    if (!Spooler.EnumPrintersW(PrinterEnumFlags, nullptr, 4, buffer.data(), needed, &needed, &returned))
+        return FailureCode();
+    const PRINTER_INFO_4W* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+    const DWORD count = RecordsIn(buffer.size(), sizeof(PRINTER_INFO_4W), returned);
+    for (DWORD i = 0; i < count; ++i)
+        names->push_back(printers[i].pPrinterName ? printers[i].pPrinterName : L"");
+    return ERROR_SUCCESS;
+}
+
+DWORD QueryDefaultPrinter(std::wstring* name)
+{
+    name->clear();
+    wchar_t buffer[DefaultPrinterCapacity] = {};
+    DWORD capacity = DefaultPrinterCapacity;
+    if (!Spooler.GetDefaultPrinterW(buffer, &capacity))
+        return FailureCode();
+    buffer[DefaultPrinterCapacity - 1] = L'\0';
+    *name = buffer;
+    return name->empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
+DWORD OpenPrinterFor(const std::wstring& name, DWORD access, HANDLE* printer)
+{
+    *printer = nullptr;
+    std::wstring copy(name);
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, access};
+    if (Spooler.OpenPrinterW(&copy[0], printer, &defaults))
+        return ERROR_SUCCESS;
+    if (access != PRINTER_ACCESS_USE && Spooler.OpenPrinterW(&copy[0], printer, nullptr))
+        return ERROR_SUCCESS;
+    *printer = nullptr;
+    return FailureCode();
+}
+
+DWORD ReadForms(HANDLE printer, std::vector<PaperForm>* forms)
+{
+    forms->clear();
+    DWORD needed = 0;
+    DWORD returned = 0;
+    // A spooler that answers an empty table without setting the code must not leave a stale one.
+    SetLastError(ERROR_SUCCESS);
+    Spooler.EnumFormsW(printer, 1, nullptr, 0, &needed, &returned);
+    const DWORD code = GetLastError();
+    // Some spoolers report an empty table with code 0 instead of a size and code 122.
+    if (needed == 0)
+        return code == ERROR_INSUFFICIENT_BUFFER ? ERROR_SUCCESS : code;
+
+    std::vector<BYTE> buffer(needed);
+    if (!Spooler.EnumFormsW(printer, 1, buffer.data(), needed, &needed, &returned))
+        return FailureCode();
+    const FORM_INFO_1W* records = reinterpret_cast<const FORM_INFO_1W*>(buffer.data());
+    const DWORD count = RecordsIn(buffer.size(), sizeof(FORM_INFO_1W), returned);
+    forms->reserve(count);
+    for (DWORD i = 0; i < count; ++i) {
+        PaperForm form;
+        if (records[i].pName)
+            form.name = records[i].pName;
+        form.width = records[i].Size.cx;
+        form.height = records[i].Size.cy;
+        form.flags = records[i].Flags;
+        forms->push_back(form);
+    }
+    return ERROR_SUCCESS;
+}
+
+FORM_INFO_1W BuildFormInfo(const std::wstring& name, int32_t width, int32_t height)
+{
+    FORM_INFO_1W info = {};
+    info.Flags = FORM_USER;
+    info.pName = const_cast<wchar_t*>(name.c_str());
+    info.Size.cx = width;
+    info.Size.cy = height;
+    info.ImageableArea.left = 0;
+    info.ImageableArea.top = 0;
+    info.ImageableArea.right = width;
+    info.ImageableArea.bottom = height;
+    return info;
+}
+
+DWORD AddUserForm(HANDLE printer, const std::wstring& name, int32_t width, int32_t height)
+{
+    FORM_INFO_1W info = BuildFormInfo(name, width, height);
+    return Spooler.AddFormW(printer, 1, reinterpret_cast<BYTE*>(&info)) ? ERROR_SUCCESS : FailureCode();
+}
+
+DWORD SetUserForm(HANDLE printer, const std::wstring& key, const std::wstring& recordName, int32_t width,
+                  int32_t height)
+{
+    std::wstring keyCopy(key);
+    FORM_INFO_1W info = BuildFormInfo(recordName, width, height);
+    return Spooler.SetFormW(printer, &keyCopy[0], 1, reinterpret_cast<BYTE*>(&info)) ? ERROR_SUCCESS
+                                                                                     : FailureCode();
+}
+
+DWORD DeleteUserForm(HANDLE printer, const std::wstring& name)
+{
+    std::wstring copy(name);
+    return Spooler.DeleteFormW(printer, &copy[0]) ? ERROR_SUCCESS : FailureCode();
+}
