@@ -62,3 +62,53 @@ DWORD AddUserForm(HANDLE printer, const std::wstring& name, int32_t width, int32
 DWORD SetUserForm(HANDLE printer, const std::wstring& key, const std::wstring& recordName, int32_t width,
                   int32_t height);
 DWORD DeleteUserForm(HANDLE printer, const std::wstring& name);
+
+// --- Default paper and the driver's paper list (paper_default.cpp) ---
+
+// One paper of the driver's list, as DeviceCapabilitiesW gives it.
+struct DriverPaper {
+    WORD id = 0;
+    std::wstring name;
+    LONG width = 0;  // tenths of a millimetre
+    LONG height = 0; // tenths of a millimetre
+};
+
+// What the driver says of one form: whether it lists it, and its size limits.
+struct PaperCheck {
+    bool offered = false;
+    DriverPaper paper;       // when offered
+    bool rangeKnown = false; // DC_MINEXTENT / DC_MAXEXTENT answered
+    LONG minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0; // tenths of a millimetre
+};
+
+enum class PaperOutcome {
+    Done,        // the default now resolves to the form
+    NotOffered,  // the driver does not list the form: nothing was written
+    Failed,      // a spooler or driver call failed with *code
+    NotAccepted, // every call succeeded, yet the default does not resolve to the form
+};
+
+// The driver's papers for a printer (DC_PAPERS, DC_PAPERNAMES, DC_PAPERSIZE).
+DWORD ReadDriverPapers(const std::wstring& printer, std::vector<DriverPaper>* papers);
+// The form's place in the driver's list: by name (A to Z folded), else by size within
+// 0.1 mm; -1 when it is not there.
+int FindDriverPaper(const std::vector<DriverPaper>& papers, const PaperForm& form);
+// The paper a browser starts on: the default DEVMODE's dmPaperSize among DC_PAPERS.
+// *name is the driver's name for it, or empty when the id is not in the list (*id tells).
+DWORD ReadDefaultPaper(const std::wstring& printer, std::wstring* name, WORD* id);
+// Whether the driver lists the form, and the range it takes.
+DWORD CheckDriverPaper(const std::wstring& printer, const PaperForm& form, PaperCheck* check);
+// The check as the user reads it: the id and driver size, or the likely reason it is missing.
+std::wstring DescribePaperCheck(const std::wstring& printer, const PaperForm& form, const PaperCheck& check);
+// Makes the form the printer's default paper for this account (SetPrinterW level 9) or for
+// all users (level 8, then level 9, which would otherwise hide it), then reads it back as
+// a browser does. *code is the failed call's code for Failed; *current the paper found
+// instead for NotAccepted.
+PaperOutcome SetDefaultPaper(const std::wstring& printer, const PaperForm& form, bool allUsers, DWORD* code,
+                             std::wstring* current);
+// The account this process runs as, and whether it differs from the one signed in to the
+// desktop (an administrator who elevated with their own credentials).
+std::wstring ProcessAccountName();
+bool RunsAsAnotherAccount();
+// The success text: printer, form, the account or all users, and the note on browsers.
+std::wstring DefaultPaperSetText(const std::wstring& printer, const std::wstring& form, bool allUsers);
