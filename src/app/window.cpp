@@ -225,6 +225,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnNotify(window, message, wParam, lParam);
     case WM_COMMAND:
         return OnCommand(window, message, wParam, lParam);
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != FormList)
+            break;
+        ShowFormMenu(lParam);
+        return 0;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
         return reinterpret_cast<LRESULT>(ControlColors(message, reinterpret_cast<HDC>(wParam)));

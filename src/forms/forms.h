@@ -55,6 +55,12 @@ void UpdateEditButtons();
 bool ReadEditorFields(std::wstring* name, int32_t* width, int32_t* height);
 void ApplyPreset(int id);
 
+// --- Default paper menu (default_paper.cpp) ---
+// The context menu for the list row under screenPoint, or the selected row when it is (-1, -1).
+void ShowFormMenu(LPARAM screenPoint);
+// What shows the menu: TrackPopupMenu unless a test puts its recorder here.
+extern BOOL(WINAPI* TrackMenuHook)(HMENU, UINT, int, int, int, HWND, const RECT*);
+
 // --- Form changes (changes.cpp) ---
 void AddCustomForm();
 void ModifyCustomForm();

@@ -20,3 +20,9 @@
 #define IDC_PRESET_THIRD 114
 #define IDC_PRESET_101 115
 #define IDC_PRESET_127 116
+
+// The form list's context menu.
+#define IDM_CURRENT_DEFAULT 301
+#define IDM_DEFAULT_FOR_USER 302
+#define IDM_DEFAULT_FOR_ALL 303
+#define IDM_CHECK_PAPER 304

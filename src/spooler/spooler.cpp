@@ -7,13 +7,6 @@ namespace {
 const DWORD PrinterEnumFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
 const DWORD DefaultPrinterCapacity = 512; // units incl. NUL: names up to 511 are recognised
 
-// A failed call that left no code must still read as a failure.
-DWORD FailureCode()
-{
-    const DWORD code = GetLastError();
-    return code != ERROR_SUCCESS ? code : ERROR_GEN_FAILURE;
-}
-
 // No more records than the bytes the spooler filled can hold.
 DWORD RecordsIn(size_t bytes, size_t recordSize, DWORD returned)
 {
@@ -22,6 +15,12 @@ DWORD RecordsIn(size_t bytes, size_t recordSize, DWORD returned)
 }
 
 } // namespace
+
+DWORD LastFailureCode()
+{
+    const DWORD code = GetLastError();
+    return code != ERROR_SUCCESS ? code : ERROR_GEN_FAILURE;
+}
 
 std::wstring SystemErrorText(DWORD code)
 {
@@ -46,7 +45,7 @@ DWORD ListPrinters(std::vector<std::wstring>* names)
 
     std::vector<BYTE> buffer(needed);
     if (!Spooler.EnumPrintersW(PrinterEnumFlags, nullptr, 4, buffer.data(), needed, &needed, &returned))
-        return FailureCode();
+        return LastFailureCode();
     const PRINTER_INFO_4W* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
     const DWORD count = RecordsIn(buffer.size(), sizeof(PRINTER_INFO_4W), returned);
     for (DWORD i = 0; i < count; ++i)
@@ -60,7 +59,7 @@ DWORD QueryDefaultPrinter(std::wstring* name)
     wchar_t buffer[DefaultPrinterCapacity] = {};
     DWORD capacity = DefaultPrinterCapacity;
     if (!Spooler.GetDefaultPrinterW(buffer, &capacity))
-        return FailureCode();
+        return LastFailureCode();
     buffer[DefaultPrinterCapacity - 1] = L'\0';
     *name = buffer;
     return name->empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
@@ -76,7 +75,7 @@ DWORD OpenPrinterFor(const std::wstring& name, DWORD access, HANDLE* printer)
     if (access != PRINTER_ACCESS_USE && Spooler.OpenPrinterW(&copy[0], printer, nullptr))
         return ERROR_SUCCESS;
     *printer = nullptr;
-    return FailureCode();
+    return LastFailureCode();
 }
 
 DWORD ReadForms(HANDLE printer, std::vector<PaperForm>* forms)
@@ -94,7 +93,7 @@ DWORD ReadForms(HANDLE printer, std::vector<PaperForm>* forms)
 
     std::vector<BYTE> buffer(needed);
     if (!Spooler.EnumFormsW(printer, 1, buffer.data(), needed, &needed, &returned))
-        return FailureCode();
+        return LastFailureCode();
     const FORM_INFO_1W* records = reinterpret_cast<const FORM_INFO_1W*>(buffer.data());
     const DWORD count = RecordsIn(buffer.size(), sizeof(FORM_INFO_1W), returned);
     forms->reserve(count);
@@ -127,7 +126,7 @@ FORM_INFO_1W BuildFormInfo(const std::wstring& name, int32_t width, int32_t heig
 DWORD AddUserForm(HANDLE printer, const std::wstring& name, int32_t width, int32_t height)
 {
     FORM_INFO_1W info = BuildFormInfo(name, width, height);
-    return Spooler.AddFormW(printer, 1, reinterpret_cast<BYTE*>(&info)) ? ERROR_SUCCESS : FailureCode();
+    return Spooler.AddFormW(printer, 1, reinterpret_cast<BYTE*>(&info)) ? ERROR_SUCCESS : LastFailureCode();
 }
 
 DWORD SetUserForm(HANDLE printer, const std::wstring& key, const std::wstring& recordName, int32_t width,
@@ -136,11 +135,11 @@ DWORD SetUserForm(HANDLE printer, const std::wstring& key, const std::wstring& r
     std::wstring keyCopy(key);
     FORM_INFO_1W info = BuildFormInfo(recordName, width, height);
     return Spooler.SetFormW(printer, &keyCopy[0], 1, reinterpret_cast<BYTE*>(&info)) ? ERROR_SUCCESS
-                                                                                     : FailureCode();
+                                                                                     : LastFailureCode();
 }
 
 DWORD DeleteUserForm(HANDLE printer, const std::wstring& name)
 {
     std::wstring copy(name);
-    return Spooler.DeleteFormW(printer, &copy[0]) ? ERROR_SUCCESS : FailureCode();
+    return Spooler.DeleteFormW(printer, &copy[0]) ? ERROR_SUCCESS : LastFailureCode();
 }

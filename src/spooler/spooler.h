@@ -41,6 +41,8 @@ bool ResolveSpoolerFunctions(HMODULE module, SpoolerFunctions* table, std::wstri
 // The one text both tools show when the spooler cannot be loaded.
 std::wstring SpoolerMissingText(const std::wstring& missing);
 
+// The code a failed call left; a failure that set none still reads as one (ERROR_GEN_FAILURE).
+DWORD LastFailureCode();
 // The system's text for an error code ("未知错误" when it has none).
 std::wstring SystemErrorText(DWORD code);
 

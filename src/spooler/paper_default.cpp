@@ -1,0 +1,350 @@
+// The printer's default paper and the driver's paper list, read the way a browser reads
+// them: the default DEVMODE's dmPaperSize, looked up among DeviceCapabilitiesW's papers.
+#include "spooler/spooler.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "forms/forms.h"
+
+namespace {
+
+const int PaperNameLength = 64;      // DC_PAPERNAMES entries, not always NUL-terminated
+const int PaperListSlack = 64;       // entries beyond the count, for a list that grew meanwhile
+const LONG SizeToleranceTenths = 1;  // "the same size": within 0.1 mm
+const DWORD ThousandthsPerTenth = 100;
+
+std::wstring Number(unsigned value)
+{
+    std::wstring text;
+    do {
+        text.insert(text.begin(), static_cast<wchar_t>(L'0' + value % 10));
+        value /= 10;
+    } while (value != 0);
+    return text;
+}
+
+// One DeviceCapabilitiesW list: the count, then a fill into room for more than counted,
+// since the driver's list may grow between the two calls and the call takes no size.
+template <typename Entry>
+DWORD ReadCapability(const std::wstring& printer, WORD capability, std::vector<Entry>* entries)
+{
+    entries->clear();
+    SetLastError(ERROR_SUCCESS);
+    const int count = Spooler.DeviceCapabilitiesW(printer.c_str(), nullptr, capability, nullptr, nullptr);
+    if (count < 0)
+        return LastFailureCode();
+    if (count == 0)
+        return ERROR_SUCCESS;
+    const size_t room = static_cast<size_t>(count) + PaperListSlack;
+    entries->assign(room, Entry());
+    const int filled = Spooler.DeviceCapabilitiesW(printer.c_str(), nullptr, capability,
+                                                   reinterpret_cast<LPWSTR>(entries->data()), nullptr);
+    if (filled < 0)
+        return LastFailureCode();
+    entries->resize(static_cast<size_t>(filled) < room ? static_cast<size_t>(filled) : room);
+    return ERROR_SUCCESS;
+}
+
+struct PaperName {
+    wchar_t text[PaperNameLength];
+};
+
+// The three lists once; false when they do not line up (the list changed in between).
+DWORD ReadPaperLists(const std::wstring& printer, std::vector<DriverPaper>* papers, bool* consistent)
+{
+    std::vector<WORD> ids;
+    std::vector<PaperName> names;
+    std::vector<POINT> sizes;
+    DWORD code = ReadCapability(printer, DC_PAPERS, &ids);
+    if (code == ERROR_SUCCESS)
+        code = ReadCapability(printer, DC_PAPERNAMES, &names);
+    if (code == ERROR_SUCCESS)
+        code = ReadCapability(printer, DC_PAPERSIZE, &sizes);
+    if (code != ERROR_SUCCESS)
+        return code;
+    *consistent = ids.size() == names.size() && ids.size() == sizes.size();
+    const size_t count = std::min(ids.size(), std::min(names.size(), sizes.size()));
+    for (size_t i = 0; i < count; ++i) {
+        DriverPaper paper;
+        paper.id = ids[i];
+        size_t length = 0;
+        while (length < PaperNameLength && names[i].text[length] != L'\0')
+            ++length;
+        paper.name.assign(names[i].text, length);
+        paper.width = sizes[i].x;
+        paper.height = sizes[i].y;
+        papers->push_back(paper);
+    }
+    return ERROR_SUCCESS;
+}
+
+bool WithinTenth(int32_t thousandths, LONG tenths)
+{
+    const long long difference = static_cast<long long>(thousandths) - static_cast<long long>(tenths) * ThousandthsPerTenth;
+    return difference <= SizeToleranceTenths * 100 && difference >= -SizeToleranceTenths * 100;
+}
+
+// The printer's default DEVMODE as DocumentPropertiesW hands it to any program. The buffer
+// is at least a whole DEVMODEW, zero-filled, so every public field can be read.
+DWORD ReadDefaultDevMode(HANDLE printer, const std::wstring& name, std::vector<BYTE>* devmode)
+{
+    std::wstring device(name);
+    const LONG size = Spooler.DocumentPropertiesW(nullptr, printer, &device[0], nullptr, nullptr, 0);
+    if (size <= 0)
+        return LastFailureCode();
+    devmode->assign(std::max<size_t>(static_cast<size_t>(size), sizeof(DEVMODEW)), 0);
+    const LONG result = Spooler.DocumentPropertiesW(nullptr, printer, &device[0],
+                                                    reinterpret_cast<DEVMODEW*>(devmode->data()), nullptr, DM_OUT_BUFFER);
+    return result == IDOK ? ERROR_SUCCESS : LastFailureCode();
+}
+
+DWORD DevModeSize(const std::vector<BYTE>& devmode)
+{
+    const DEVMODEW* mode = reinterpret_cast<const DEVMODEW*>(devmode.data());
+    return static_cast<DWORD>(mode->dmSize) + mode->dmDriverExtra;
+}
+
+// The whole change on one open printer; the code of a failed call is taken before closing.
+DWORD StoreDefault(const std::wstring& printerName, const DriverPaper& paper, bool allUsers)
+{
+    HANDLE printer = nullptr;
+    DWORD code = OpenPrinterFor(printerName, allUsers ? PRINTER_ALL_ACCESS : PRINTER_ACCESS_USE, &printer);
+    if (code != ERROR_SUCCESS)
+        return code;
+
+    std::vector<BYTE> current;
+    code = ReadDefaultDevMode(printer, printerName, &current);
+    std::vector<BYTE> merged(current.size(), 0);
+    if (code == ERROR_SUCCESS && DevModeSize(current) > current.size())
+        code = ERROR_INVALID_DATA; // a driver that claims more private bytes than it gave room for
+    if (code == ERROR_SUCCESS) {
+        DEVMODEW* mode = reinterpret_cast<DEVMODEW*>(current.data());
+        mode->dmPaperSize = static_cast<short>(paper.id);
+        std::memset(mode->dmFormName, 0, sizeof(mode->dmFormName));
+        paper.name.copy(mode->dmFormName, CCHFORMNAME - 1);
+        mode->dmFields |= DM_PAPERSIZE | DM_FORMNAME;
+        mode->dmFields &= ~static_cast<DWORD>(DM_PAPERLENGTH | DM_PAPERWIDTH);
+        std::wstring device(printerName);
+        const LONG result = Spooler.DocumentPropertiesW(nullptr, printer, &device[0],
+                                                        reinterpret_cast<DEVMODEW*>(merged.data()), mode,
+                                                        DM_IN_BUFFER | DM_OUT_BUFFER);
+        if (result != IDOK)
+            code = LastFailureCode();
+    }
+    // A per-user default hides the global one, so "all users" sets both.
+    if (code == ERROR_SUCCESS && allUsers) {
+        PRINTER_INFO_8W global = {reinterpret_cast<DEVMODEW*>(merged.data())};
+        if (!Spooler.SetPrinterW(printer, 8, reinterpret_cast<BYTE*>(&global), 0))
+            code = LastFailureCode();
+    }
+    if (code == ERROR_SUCCESS) {
+        PRINTER_INFO_9W user = {reinterpret_cast<DEVMODEW*>(merged.data())};
+        if (!Spooler.SetPrinterW(printer, 9, reinterpret_cast<BYTE*>(&user), 0))
+            code = LastFailureCode();
+    }
+    Spooler.ClosePrinter(printer);
+    return code;
+}
+
+// The SID of a process's user, copied out of its token.
+bool ProcessUserSid(HANDLE process, std::vector<BYTE>* sid)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+        return false;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size > 0 ? size : 1);
+    const bool read = size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size);
+    CloseHandle(token);
+    if (!read)
+        return false;
+    const PSID user = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
+    if (!IsValidSid(user))
+        return false;
+    const DWORD length = GetLengthSid(user);
+    sid->assign(static_cast<const BYTE*>(user), static_cast<const BYTE*>(user) + length);
+    return true;
+}
+
+} // namespace
+
+DWORD ReadDriverPapers(const std::wstring& printer, std::vector<DriverPaper>* papers)
+{
+    papers->clear();
+    bool consistent = false;
+    DWORD code = ReadPaperLists(printer, papers, &consistent);
+    if (code == ERROR_SUCCESS && !consistent) {
+        // The list changed while it was read: once more, from the start.
+        papers->clear();
+        code = ReadPaperLists(printer, papers, &consistent);
+    }
+    if (code == ERROR_SUCCESS && !consistent) {
+        papers->clear();
+        return ERROR_INVALID_DATA;
+    }
+    return code;
+}
+
+int FindDriverPaper(const std::vector<DriverPaper>& papers, const PaperForm& form)
+{
+    for (size_t i = 0; i < papers.size(); ++i)
+        if (NamesEqual(papers[i].name, form.name))
+            return static_cast<int>(i);
+    for (size_t i = 0; i < papers.size(); ++i)
+        if (WithinTenth(form.width, papers[i].width) && WithinTenth(form.height, papers[i].height))
+            return static_cast<int>(i);
+    return -1;
+}
+
+DWORD ReadDefaultPaper(const std::wstring& printerName, std::wstring* name, WORD* id)
+{
+    name->clear();
+    *id = 0;
+    HANDLE printer = nullptr;
+    DWORD code = OpenPrinterFor(printerName, PRINTER_ACCESS_USE, &printer);
+    if (code != ERROR_SUCCESS)
+        return code;
+    std::vector<BYTE> devmode;
+    code = ReadDefaultDevMode(printer, printerName, &devmode);
+    Spooler.ClosePrinter(printer);
+    if (code != ERROR_SUCCESS)
+        return code;
+    *id = static_cast<WORD>(reinterpret_cast<const DEVMODEW*>(devmode.data())->dmPaperSize);
+
+    std::vector<DriverPaper> papers;
+    code = ReadDriverPapers(printerName, &papers);
+    if (code != ERROR_SUCCESS)
+        return code;
+    for (const DriverPaper& paper : papers) {
+        if (paper.id == *id) {
+            *name = paper.name;
+            break;
+        }
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD CheckDriverPaper(const std::wstring& printer, const PaperForm& form, PaperCheck* check)
+{
+    *check = PaperCheck();
+    std::vector<DriverPaper> papers;
+    const DWORD code = ReadDriverPapers(printer, &papers);
+    if (code != ERROR_SUCCESS)
+        return code;
+    const int at = FindDriverPaper(papers, form);
+    if (at >= 0) {
+        check->offered = true;
+        check->paper = papers[static_cast<size_t>(at)];
+    }
+    SetLastError(ERROR_SUCCESS);
+    const int minimum = Spooler.DeviceCapabilitiesW(printer.c_str(), nullptr, DC_MINEXTENT, nullptr, nullptr);
+    const int maximum = Spooler.DeviceCapabilitiesW(printer.c_str(), nullptr, DC_MAXEXTENT, nullptr, nullptr);
+    if (minimum > 0 && maximum > 0) {
+        check->rangeKnown = true;
+        check->minWidth = LOWORD(minimum);
+        check->minHeight = HIWORD(minimum);
+        check->maxWidth = LOWORD(maximum);
+        check->maxHeight = HIWORD(maximum);
+    }
+    return ERROR_SUCCESS;
+}
+
+std::wstring DescribePaperCheck(const std::wstring& printer, const PaperForm& form, const PaperCheck& check)
+{
+    const std::wstring subject = L"打印机\u201C" + printer + L"\u201D的驱动程序";
+    if (check.offered) {
+        return subject + L"提供纸张\u201C" + form.name + L"\u201D。\r\n\r\n纸张编号：" + Number(check.paper.id) + L"\r\n驱动程序中的名称：" + check.paper.name + L"\r\n驱动程序中的尺寸：" +
+               FormatSizeText(check.paper.width * 100, check.paper.height * 100);
+    }
+    std::wstring text = subject + L"没有提供纸张\u201C" + form.name + L"\u201D（" +
+                        FormatSizeText(form.width, form.height) + L"），浏览器的纸张列表里不会出现它。\r\n\r\n";
+    if (!check.rangeKnown)
+        return text + L"驱动程序没有说明它支持的纸张尺寸范围。";
+    const struct {
+        bool applies;
+        const wchar_t* what;
+        LONG limit;
+    } reasons[] = {
+        {form.width > check.maxWidth * 100, L"宽度大于打印机的最大宽度 ", check.maxWidth},
+        {form.height > check.maxHeight * 100, L"高度大于打印机的最大长度 ", check.maxHeight},
+        {form.width < check.minWidth * 100, L"宽度小于打印机的最小宽度 ", check.minWidth},
+        {form.height < check.minHeight * 100, L"高度小于打印机的最小长度 ", check.minHeight},
+    };
+    std::wstring found;
+    for (const auto& reason : reasons)
+        if (reason.applies)
+            found += L"\r\n" + std::wstring(reason.what) + FormatMillimetres(reason.limit * 100) + L" mm。";
+    if (found.empty())
+        return text + L"尺寸在打印机支持的范围（" + FormatSizeText(check.minWidth * 100, check.minHeight * 100) +
+               L" 至 " + FormatSizeText(check.maxWidth * 100, check.maxHeight * 100) +
+               L"）之内；驱动程序可能只列出它自己定义的纸张。";
+    return text + L"可能的原因：" + found;
+}
+
+PaperOutcome SetDefaultPaper(const std::wstring& printer, const PaperForm& form, bool allUsers, DWORD* code,
+                             std::wstring* current)
+{
+    *code = ERROR_SUCCESS;
+    current->clear();
+    std::vector<DriverPaper> papers;
+    *code = ReadDriverPapers(printer, &papers);
+    if (*code != ERROR_SUCCESS)
+        return PaperOutcome::Failed;
+    const int at = FindDriverPaper(papers, form);
+    if (at < 0)
+        return PaperOutcome::NotOffered;
+    const DriverPaper& paper = papers[static_cast<size_t>(at)];
+
+    *code = StoreDefault(printer, paper, allUsers);
+    if (*code != ERROR_SUCCESS)
+        return PaperOutcome::Failed;
+
+    // Success only when a browser would now start on the form.
+    WORD id = 0;
+    *code = ReadDefaultPaper(printer, current, &id);
+    if (*code != ERROR_SUCCESS)
+        return PaperOutcome::Failed;
+    return id == paper.id ? PaperOutcome::Done : PaperOutcome::NotAccepted;
+}
+
+std::wstring ProcessAccountName()
+{
+    wchar_t name[257] = {};
+    DWORD length = 257;
+    if (!GetUserNameW(name, &length))
+        return std::wstring();
+    return name;
+}
+
+bool RunsAsAnotherAccount()
+{
+    // The desktop's shell runs as the signed-in user; an elevation with other credentials does not.
+    DWORD shellProcessId = 0;
+    HWND shell = GetShellWindow();
+    if (!shell || !GetWindowThreadProcessId(shell, &shellProcessId) || shellProcessId == 0)
+        return false;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shellProcessId);
+    if (!process)
+        return false;
+    std::vector<BYTE> shellUser;
+    const bool known = ProcessUserSid(process, &shellUser);
+    CloseHandle(process);
+    std::vector<BYTE> ownUser;
+    if (!known || !ProcessUserSid(GetCurrentProcess(), &ownUser))
+        return false;
+    return shellUser != ownUser;
+}
+
+std::wstring DefaultPaperSetText(const std::wstring& printer, const std::wstring& form, bool allUsers)
+{
+    const std::wstring account = ProcessAccountName();
+    std::wstring text = L"已将纸张\u201C" + form + L"\u201D设为打印机\u201C" + printer + L"\u201D的默认纸张（" +
+                        (allUsers ? L"所有用户，以及当前用户 " + account : L"当前用户 " + account) + L"）。";
+    if (RunsAsAnotherAccount())
+        text += L"\r\n\r\n注意：本程序以账户 " + account +
+                L" 运行，与登录桌面的用户不同；\u201C当前用户\u201D的默认纸张只对账户 " + account + L" 生效。";
+    text += L"\r\n\r\n浏览器若记住了上次打印所用的纸张，会继续使用那一种，直到在它的打印窗口中选择一次新纸张。";
+    return text;
+}
