@@ -81,25 +81,22 @@ void UseSpoolerState(const std::string& stateText)
     StandInResetCounters();
 }
 
-std::string SpoolerState()
+namespace {
+// A text the stand-in copies out: asked for its size, then filled, without its NUL.
+std::string StandInText(DWORD(WINAPI* copy)(char*, DWORD))
 {
-    const DWORD needed = StandInGetState(nullptr, 0);
+    const DWORD needed = copy(nullptr, 0);
     std::string text(needed, '\0');
-    StandInGetState(&text[0], needed);
+    copy(&text[0], needed);
     if (!text.empty() && text.back() == '\0')
         text.pop_back();
     return text;
 }
+} // namespace
 
-std::string SpoolerLog()
-{
-    const DWORD size = StandInGetLog(nullptr, 0);
-    std::string log(size, '\0');
-    StandInGetLog(&log[0], size);
-    if (!log.empty() && log.back() == '\0')
-        log.pop_back();
-    return log;
-}
+std::string SpoolerState() { return StandInText(StandInGetState); }
+
+std::string SpoolerLog() { return StandInText(StandInGetLog); }
 
 std::vector<std::string> PersistedFormLines()
 {
