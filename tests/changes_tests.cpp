@@ -327,3 +327,195 @@ TEST_F(ChangesTest, AddingWithAnEmptyCatalogueLeavesTheDuplicateTestToTheSpooler
     ExpectFailure(PressForOneBox(AddButton), L"添加", ERROR_FILE_EXISTS);
     EXPECT_EQ(before, SpoolerState());
 }
+
+// --- The form list's menu: the printer's default paper and the driver's list ---
+
+namespace {
+
+// A dot-matrix printer that takes 241 mm continuous paper and a laser that stops at 216 mm.
+std::string DriverState(const std::string& extra = "", const char* admin = "yes")
+{
+    return std::string("admin ") + admin + "\nstandard-forms no\n"
+           "printer \"Dot\" extent 254 254 2410 5588\nprinter \"Laser\" extent 762 1270 2160 3556\n"
+           "default \"Dot\"\n" + Forms + FormLine("user", 20000, 20000, L"Stamp") + "\n" + extra;
+}
+
+struct ShownMenu {
+    std::vector<std::wstring> items;
+    std::vector<bool> grayed;
+    HMENU menu = nullptr;
+    POINT at = {};
+};
+ShownMenu LastMenu;
+UINT MenuAnswer;
+
+// Stands in for TrackPopupMenu: records the menu as it would show and picks MenuAnswer.
+BOOL WINAPI RecordMenu(HMENU menu, UINT, int x, int y, int, HWND, const RECT*)
+{
+    LastMenu = ShownMenu();
+    LastMenu.menu = menu;
+    LastMenu.at = {x, y};
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[256] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+        LastMenu.items.push_back(text);
+        LastMenu.grayed.push_back((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) != 0);
+    }
+    return static_cast<BOOL>(MenuAnswer);
+}
+
+class DefaultPaperTest : public ChangesTest {
+protected:
+    void SetUp() override
+    {
+        ChangesTest::SetUp();
+        TrackMenuHook = RecordMenu;
+    }
+    void TearDown() override
+    {
+        TrackMenuHook = &TrackPopupMenu;
+        ChangesTest::TearDown();
+    }
+    // A real right-click on a row (the list tracks the button until it comes up).
+    void RightClickRow(int row)
+    {
+        RECT rect = {LVIR_BOUNDS};
+        ASSERT_TRUE(SendMessageW(FormList, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect)));
+        const LPARAM point = MAKELPARAM(rect.left + 20, (rect.top + rect.bottom) / 2);
+        PostMessageW(FormList, WM_RBUTTONUP, 0, point);
+        SendMessageW(FormList, WM_RBUTTONDOWN, MK_RBUTTON, point);
+        PumpPending();
+    }
+    // The menu key on the focused list: the menu comes for the selected row.
+    void PressMenuKey()
+    {
+        SetFocus(FormList);
+        SendMessageW(FormList, WM_KEYDOWN, VK_APPS, 0);
+        SendMessageW(FormList, WM_KEYUP, VK_APPS, 0xC0000001);
+        PumpPending();
+    }
+    // Right-clicks the row and picks the item, expecting one box; returns it.
+    RecordedBox Choose(int row, UINT item)
+    {
+        MenuAnswer = item;
+        ExpectBox();
+        RightClickRow(row);
+        EXPECT_FALSE(IsMenu(LastMenu.menu)) << "the menu was not destroyed";
+        std::vector<RecordedBox> boxes = TakeBoxes();
+        EXPECT_EQ(1u, boxes.size());
+        return boxes.empty() ? RecordedBox() : boxes.back();
+    }
+    std::vector<std::string> DefaultLines()
+    {
+        std::vector<std::string> lines;
+        for (const std::string& line : Lines(SpoolerState()))
+            if (line.rfind("default-paper ", 0) == 0)
+                lines.push_back(line);
+        return lines;
+    }
+};
+
+const int A4Row = 0, HalvesRow = 1, StampRow = 4;
+const wchar_t BrowserNote[] = L"浏览器若记住了上次打印所用的纸张，会继续使用那一种，直到在它的打印窗口中选择一次新纸张。";
+
+} // namespace
+
+TEST_F(DefaultPaperTest, TheMenuOpensByMouseAndKeyboardAndItsFirstLineShowsTheCurrentDefault)
+{
+    Open(DriverState());
+    MenuAnswer = 0;
+    RightClickRow(HalvesRow);
+    const std::vector<std::wstring> items = {L"当前默认纸张：A4", L"", L"设为默认纸张（当前用户）",
+                                             L"设为默认纸张（所有用户）", L"检查打印机是否提供此纸张"};
+    EXPECT_EQ(items, LastMenu.items);
+    EXPECT_EQ((std::vector<bool>{true, false, false, false, false}), LastMenu.grayed);
+    EXPECT_FALSE(IsMenu(LastMenu.menu));
+
+    SelectRow(StampRow);
+    LastMenu = ShownMenu();
+    PressMenuKey();
+    EXPECT_EQ(items, LastMenu.items) << "the menu key";
+    RECT row = {LVIR_LABEL};
+    SendMessageW(FormList, LVM_GETITEMRECT, StampRow, reinterpret_cast<LPARAM>(&row));
+    POINT below = {row.left, row.bottom};
+    ClientToScreen(FormList, &below);
+    EXPECT_EQ(below.x, LastMenu.at.x);
+    EXPECT_EQ(below.y, LastMenu.at.y) << "placed at the selected row";
+    EXPECT_EQ(0u, StandInCallCount("SetPrinterW"));
+}
+
+TEST_F(DefaultPaperTest, AUserDefaultIsStoredAtLevel9AndABrowserThenStartsOnIt)
+{
+    Open(DriverState());
+    const RecordedBox box = Choose(HalvesRow, IDM_DEFAULT_FOR_USER);
+    EXPECT_EQ(BoxIcon::Information, box.icon);
+    EXPECT_EQ(Title, box.caption);
+    EXPECT_EQ(MainWindow, box.owner);
+    EXPECT_EQ(0u, box.text.find(L"已将纸张\u201CHalves\u201D设为打印机\u201CDot\u201D的默认纸张（当前用户 ")) << Narrow(box.text);
+    EXPECT_NE(std::wstring::npos, box.text.find(BrowserNote)) << Narrow(box.text);
+    const std::string log = SpoolerLog();
+    EXPECT_NE(std::string::npos, log.find("SetPrinterW handle=#")) << log;
+    EXPECT_EQ(std::string::npos, log.find("level=8")) << log;
+
+    MenuAnswer = 0;
+    RightClickRow(A4Row);
+    EXPECT_EQ(L"当前默认纸张：Halves", LastMenu.items.at(0));
+    ASSERT_EQ(1u, DefaultLines().size());
+    EXPECT_EQ(0u, DefaultLines()[0].find("default-paper user \"Dot\" ")) << DefaultLines()[0];
+}
+
+TEST_F(DefaultPaperTest, AllUsersNeedsAnAdministratorAndSetsTheGlobalThenTheUserDefault)
+{
+    Open(DriverState());
+    EXPECT_EQ(BoxIcon::Information, Choose(HalvesRow, IDM_DEFAULT_FOR_ALL).icon);
+    const std::string log = SpoolerLog();
+    const size_t global = log.find("level=8");
+    ASSERT_NE(std::string::npos, global) << log;
+    EXPECT_NE(std::string::npos, log.find("level=9", global)) << "the user default after the global one:\n" << log;
+    EXPECT_EQ(2u, DefaultLines().size());
+    CloseMainWindow();
+
+    Open(DriverState("", "no"));
+    const RecordedBox refused = Choose(HalvesRow, IDM_DEFAULT_FOR_ALL);
+    EXPECT_EQ(L"设置默认纸张失败：\r\n" + SystemText(ERROR_ACCESS_DENIED), refused.text);
+    EXPECT_EQ(L"设置默认纸张失败", refused.caption);
+    EXPECT_EQ(BoxIcon::Error, refused.icon);
+    EXPECT_EQ(MainWindow, refused.owner);
+    EXPECT_TRUE(DefaultLines().empty());
+}
+
+TEST_F(DefaultPaperTest, AFormOutsideTheDriversRangeIsRefusedExplainedAndNothingWritten)
+{
+    Open(DriverState());
+    const std::string before = SpoolerState();
+    const RecordedBox refused = Choose(StampRow, IDM_DEFAULT_FOR_USER);
+    EXPECT_EQ(BoxIcon::Information, refused.icon);
+    EXPECT_NE(std::wstring::npos, refused.text.find(L"没有提供纸张\u201CStamp\u201D")) << Narrow(refused.text);
+    EXPECT_NE(std::wstring::npos, refused.text.find(L"宽度小于打印机的最小宽度 25.4 mm。")) << Narrow(refused.text);
+    EXPECT_NE(std::wstring::npos, refused.text.find(L"未做任何更改。")) << Narrow(refused.text);
+    EXPECT_EQ(0u, StandInCallCount("SetPrinterW"));
+    EXPECT_EQ(before, SpoolerState());
+
+    const RecordedBox offered = Choose(HalvesRow, IDM_CHECK_PAPER);
+    EXPECT_NE(std::wstring::npos, offered.text.find(L"提供纸张\u201CHalves\u201D。\r\n\r\n纸张编号：25")) << Narrow(offered.text);
+    EXPECT_NE(std::wstring::npos, offered.text.find(L"驱动程序中的尺寸：241.0 \u00D7 140.0 mm")) << Narrow(offered.text);
+
+    ChoosePrinter(1); // the laser stops at 216 mm
+    const RecordedBox wide = Choose(HalvesRow, IDM_CHECK_PAPER);
+    EXPECT_NE(std::wstring::npos, wide.text.find(L"宽度大于打印机的最大宽度 216.0 mm。")) << Narrow(wide.text);
+    EXPECT_EQ(before, SpoolerState());
+}
+
+TEST_F(DefaultPaperTest, ADriverThatIgnoresTheFormOrRefusesTheSetIsAFailureNeverASuccess)
+{
+    Open(DriverState("fault DocumentPropertiesW.ignore-form\n"));
+    const RecordedBox ignored = Choose(HalvesRow, IDM_DEFAULT_FOR_USER);
+    EXPECT_EQ(L"打印机驱动程序没有接受新的默认纸张。\r\n当前默认纸张仍是：A4", ignored.text);
+    EXPECT_EQ(BoxIcon::Error, ignored.icon);
+    CloseMainWindow();
+
+    Open(DriverState("fault SetPrinterW 1722\n"));
+    const RecordedBox refused = Choose(HalvesRow, IDM_DEFAULT_FOR_USER);
+    EXPECT_EQ(L"设置默认纸张失败：\r\n" + SystemText(1722), refused.text);
+    EXPECT_TRUE(DefaultLines().empty());
+}
