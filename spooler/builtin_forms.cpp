@@ -150,4 +150,9 @@ const std::vector<Form>& StandardForms() {
     return forms;
 }
 
+short StandardPaperId(size_t index) {
+    const size_t place = index + 1;
+    return static_cast<short>(place < DMPAPER_RESERVED_48 ? place : place + 2);
+}
+
 }  // namespace standin

@@ -1,7 +1,9 @@
 // winspool.drv stand-in: the spooler's printer and form functions over a state file,
-// plus control functions for tests. Every call re-reads the file, so other processes'
-// changes are seen at once, and every change is written back before the call returns.
+// a printer driver's paper lists and default settings, plus control functions for tests.
+// Every call re-reads the file, so other processes' changes are seen at once, and every
+// change is written back before the call returns.
 #include "standin.h"
+#include "standin_driver.h"
 #include "standin_state.h"
 
 #include <cstdio>
@@ -13,6 +15,8 @@
 
 using standin::Fault;
 using standin::Form;
+using standin::Paper;
+using standin::PaperSetting;
 using standin::Printer;
 using standin::State;
 
@@ -23,6 +27,7 @@ namespace {
 struct HandleInfo {
     bool server = false;  // opened with a NULL name: the local print server
     DWORD granted = 0;
+    std::wstring printer;  // the name as the state lists it
 };
 
 // Handle values lie above 4 GB and are never reused, so a truncated or stale handle
@@ -89,10 +94,16 @@ public:
     }
 
     BOOL Fail(DWORD error, const std::string& detail = std::string()) {
-        Log("FALSE error=" + std::to_string(error) + (detail.empty() ? "" : " " + detail) +
-            (fault_ ? " (fault)" : ""));
-        SetLastError(error);
-        return FALSE;
+        return FailWith(FALSE, "FALSE", error, detail);
+    }
+    // Functions that return a count or a size: -1 (or another value) with the error.
+    LONG FailValue(DWORD error, const std::string& detail = std::string(), LONG value = -1) {
+        return FailWith(value, std::to_string(value), error, detail);
+    }
+    LONG Return(LONG value, const std::string& detail = std::string()) {
+        Log(std::to_string(value) + (detail.empty() ? "" : " " + detail) + (fault_ ? " (fault)" : ""));
+        SetLastError(callerError_);
+        return value;
     }
     // A failure that sets no code, as some spoolers answer.
     BOOL FailKeepingError(const std::string& detail) {
@@ -114,6 +125,12 @@ public:
     void AddArgs(const std::string& more) { args_ += more; }
 
 private:
+    LONG FailWith(LONG value, const std::string& shown, DWORD error, const std::string& detail) {
+        Log(shown + " error=" + std::to_string(error) + (detail.empty() ? "" : " " + detail) +
+            (fault_ ? " (fault)" : ""));
+        SetLastError(error);
+        return value;
+    }
     void Log(const std::string& result) {
         const std::string line = function_ + (args_.empty() ? "" : " " + args_) + " -> " + result + "\n";
         {
@@ -175,6 +192,17 @@ public:
         used_ += bytes;
         return at;
     }
+    // Raw bytes, such as a DEVMODE, on an 8-byte boundary.
+    void* PutBytes(const std::vector<BYTE>& bytes) {
+        used_ = (used_ + 7) & ~static_cast<size_t>(7);
+        void* at = nullptr;
+        if (buffer_) {
+            at = buffer_ + used_;
+            std::memcpy(at, bytes.data(), bytes.size());
+        }
+        used_ += bytes.size();
+        return at;
+    }
     template <typename Record>
     void PutRecord(size_t index, const Record& record) {
         if (buffer_) std::memcpy(buffer_ + index * sizeof(Record), &record, sizeof(Record));
@@ -197,7 +225,9 @@ void SplitConnection(const std::wstring& name, std::wstring* server, std::wstrin
     if (slash != std::wstring::npos) *share = name.substr(slash + 1);
 }
 
-size_t PackPrinters(const std::vector<const Printer*>& list, DWORD level, BYTE* buffer) {
+// devMode, when given, is every level-2 record's pDevMode, packed ahead of its strings.
+size_t PackPrinters(const std::vector<const Printer*>& list, DWORD level, BYTE* buffer,
+                    const std::vector<BYTE>& devMode = std::vector<BYTE>()) {
     const size_t recordSize = level == 1 ? sizeof(PRINTER_INFO_1W)
                               : level == 2 ? sizeof(PRINTER_INFO_2W)
                                            : sizeof(PRINTER_INFO_4W);
@@ -218,6 +248,7 @@ size_t PackPrinters(const std::vector<const Printer*>& list, DWORD level, BYTE* 
             pack.PutRecord(i, r);
         } else if (level == 2) {
             PRINTER_INFO_2W r = {};
+            if (!devMode.empty()) r.pDevMode = static_cast<DEVMODEW*>(pack.PutBytes(devMode));
             if (!server.empty()) r.pServerName = pack.Put(server);
             r.pPrinterName = pack.Put(p.name);
             if (!share.empty()) r.pShareName = pack.Put(share);
@@ -315,6 +346,18 @@ Form FormFromRecord(const FORM_INFO_1W* f) {
     return form;
 }
 
+// Another client's form, named apart from every form there is, whole sheet printable.
+Form OtherClientForm(const State& state, LONG cx, LONG cy) {
+    const std::vector<Form> table = standin::FormTable(state);
+    Form added;
+    added.hasName = true;
+    added.name = L"Other client form";
+    for (int n = 2; FindForm(table, added.name) >= 0; ++n) added.name = L"Other client form " + std::to_wstring(n);
+    added.cx = added.right = cx;
+    added.cy = added.bottom = cy;
+    return added;
+}
+
 bool CanAdminister(const HandleInfo& h) {
     return (h.granted & (h.server ? SERVER_ACCESS_ADMINISTER : PRINTER_ACCESS_ADMINISTER)) != 0;
 }
@@ -325,6 +368,49 @@ BOOL NotSupported(const char* function) {
     Call call(function, std::string());
     return call.Fail(ERROR_NOT_SUPPORTED);
 }
+
+// --- The driver's side: papers and DEVMODE records ---
+
+bool CanUse(const HandleInfo& h) { return (h.granted & (PRINTER_ACCESS_USE | PRINTER_ACCESS_ADMINISTER)) != 0; }
+
+std::string PaperText(const Paper& p) { return std::to_string(p.id) + " " + standin::QuoteString(p.name); }
+
+// A caller's DEVMODE in the log: its paper id and form name, "-" for a field it does not set.
+std::string DevModeText(const DEVMODEW* dm) {
+    if (!dm) return "null";
+    if (standin::CheckDevMode(dm) != ERROR_SUCCESS) return "invalid";
+    const PaperSetting s = standin::PaperOf(dm);
+    return ((dm->dmFields & DM_PAPERSIZE) ? std::to_string(s.id) : std::string("-")) + " " +
+           ((dm->dmFields & DM_FORMNAME) ? standin::QuoteString(s.form) : std::string("-"));
+}
+
+std::string CapabilityText(WORD capability) {
+    const struct {
+        WORD value;
+        const char* name;
+    } names[] = {{DC_PAPERS, "DC_PAPERS"},       {DC_PAPERNAMES, "DC_PAPERNAMES"}, {DC_PAPERSIZE, "DC_PAPERSIZE"},
+                 {DC_MINEXTENT, "DC_MINEXTENT"}, {DC_MAXEXTENT, "DC_MAXEXTENT"},   {DC_FIELDS, "DC_FIELDS"},
+                 {DC_SIZE, "DC_SIZE"},           {DC_EXTRA, "DC_EXTRA"}};
+    for (const auto& n : names) {
+        if (n.value == capability) return n.name;
+    }
+    return std::to_string(capability);
+}
+
+std::vector<BYTE> SettingDevMode(const Printer& p, const PaperSetting& s) {
+    return standin::MakeDevMode(p.name, s.id, s.form);
+}
+
+// The printer's global default as the spooler holds it: what was set, else the driver's.
+std::vector<BYTE> GlobalDevMode(const State& state, const Printer& p) {
+    if (p.globalPaper.set) return SettingDevMode(p, p.globalPaper);
+    const Paper paper = standin::DefaultPaper(standin::DriverPapers(state, p));
+    return standin::MakeDevMode(p.name, paper.id, paper.name);
+}
+
+LONG Tenths(LONG thousandths) { return (thousandths + 50) / 100; }
+
+LONG Clamp(LONG value, LONG low, LONG high) { return value < low ? low : value > high ? high : value; }
 
 }  // namespace
 
@@ -459,6 +545,7 @@ BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFA
         HandleInfo info;
         info.server = server;
         info.granted = granted;
+        if (!server) info.printer = standin::FindPrinter(&state, pPrinterName)->name;
         g_handles[handle] = info;
         const LONG open = static_cast<LONG>(g_handles.size());
         if (open > g_maxOpen) g_maxOpen = open;
@@ -512,15 +599,7 @@ BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, 
         if (TakeFault(&state, "EnumFormsW.grow", &code)) {
             // Another client adds a form right after this call measured the table.
             call.SetFault();
-            Form added;
-            added.hasName = true;
-            added.name = L"Other client form";
-            for (int n = 2; FindForm(table, added.name) >= 0 || FindForm(state.forms, added.name) >= 0; ++n) {
-                added.name = L"Other client form " + std::to_wstring(n);
-            }
-            added.cx = added.right = 100000;
-            added.cy = added.bottom = 150000;
-            state.forms.push_back(added);
+            state.forms.push_back(OtherClientForm(state, 100000, 150000));
             standin::SaveState(state);
         } else if (needed == 0) {
             *pcbNeeded = 0;
@@ -629,6 +708,216 @@ BOOL WINAPI DeleteFormW(HANDLE hPrinter, LPWSTR pFormName) {
     return call.Succeed();
 }
 
+// --- The stand-in driver ---
+
+BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded) {
+    Call call("GetPrinterW", "handle=" + HandleText(hPrinter) + " level=" + std::to_string(Level) +
+                                 " size=" + std::to_string(cbBuf));
+    HandleInfo handle;
+    if (!LookUpHandle(hPrinter, &handle) || handle.server) return call.Fail(ERROR_INVALID_HANDLE);
+    if (Level != 1 && Level != 2 && Level != 4 && Level != 8 && Level != 9) return call.Fail(ERROR_INVALID_LEVEL);
+    if (!pcbNeeded) return call.Fail(RPC_X_NULL_REF_POINTER);
+
+    standin::StateLock lock;
+    State state;
+    if (const DWORD error = standin::LoadState(&state)) return call.Fail(error);
+    DWORD code;
+    if (TakeFault(&state, "GetPrinterW", &code)) {
+        call.SetFault();
+        return call.Fail(code);
+    }
+    if (!CanUse(handle)) return call.Fail(ERROR_ACCESS_DENIED);
+    const Printer* printer = standin::FindPrinter(&state, handle.printer);
+    if (!printer) return call.Fail(ERROR_INVALID_PRINTER_NAME);
+
+    // Level 9 is the caller's own default and absent until one is set; 2 and 8 the printer's.
+    std::vector<BYTE> devMode;
+    if (Level == 9 && printer->userPaper.set) devMode = SettingDevMode(*printer, printer->userPaper);
+    if (Level == 2 || Level == 8) devMode = GlobalDevMode(state, *printer);
+    auto pack = [&](BYTE* buffer) -> DWORD {
+        if (Level <= 4) return static_cast<DWORD>(PackPrinters({printer}, Level, buffer, devMode));
+        Packer packer(buffer, sizeof(PRINTER_INFO_8W));  // level 9 has the same shape
+        PRINTER_INFO_8W r = {};
+        if (!devMode.empty()) r.pDevMode = static_cast<DEVMODEW*>(packer.PutBytes(devMode));
+        packer.PutRecord(0, r);
+        return static_cast<DWORD>(packer.Used());
+    };
+    const DWORD needed = pack(nullptr);
+    const std::string sizes = "needed=" + std::to_string(needed);
+    *pcbNeeded = needed;
+    if (!pPrinter || cbBuf < needed) return call.Fail(ERROR_INSUFFICIENT_BUFFER, sizes);
+    pack(pPrinter);
+    const std::string shown =
+        Level == 2 || Level >= 8
+            ? " devmode=" + (devMode.empty() ? std::string("null")
+                                             : DevModeText(reinterpret_cast<const DEVMODEW*>(devMode.data())))
+            : std::string();
+    return call.Succeed(sizes + shown);
+}
+
+BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
+    const DEVMODEW* devMode = nullptr;
+    if (pPrinter && (Level == 8 || Level == 9)) devMode = reinterpret_cast<const PRINTER_INFO_8W*>(pPrinter)->pDevMode;
+    if (pPrinter && Level == 2) devMode = reinterpret_cast<const PRINTER_INFO_2W*>(pPrinter)->pDevMode;
+    Call call("SetPrinterW", "handle=" + HandleText(hPrinter) + " level=" + std::to_string(Level) + " command=" +
+                                 std::to_string(Command) +
+                                 (pPrinter ? " devmode=" + DevModeText(devMode) : std::string(" buffer=null")));
+    HandleInfo handle;
+    if (!LookUpHandle(hPrinter, &handle) || handle.server) return call.Fail(ERROR_INVALID_HANDLE);
+    // Pausing, resuming and purging the queue are not stood in for.
+    if (Command != 0) return call.Fail(ERROR_NOT_SUPPORTED);
+    if (Level != 2 && Level != 8 && Level != 9) return call.Fail(ERROR_INVALID_LEVEL);
+
+    standin::StateLock lock;
+    State state;
+    if (const DWORD error = standin::LoadState(&state)) return call.Fail(error);
+    DWORD code;
+    if (TakeFault(&state, "SetPrinterW." + std::to_string(Level), &code) || TakeFault(&state, "SetPrinterW", &code)) {
+        call.SetFault();
+        return call.Fail(code);
+    }
+    // The caller's own default needs only use rights; the printer's needs administration.
+    if (Level == 9 ? !CanUse(handle) : !CanAdminister(handle)) return call.Fail(ERROR_ACCESS_DENIED);
+    if (!pPrinter) return call.Fail(ERROR_INVALID_PARAMETER);
+    Printer* printer = standin::FindPrinter(&state, handle.printer);
+    if (!printer) return call.Fail(ERROR_INVALID_PRINTER_NAME);
+    if (Level == 2) {
+        // Only the default settings change here: the stand-in keeps names, ports and drivers fixed.
+        const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(pPrinter);
+        auto same = [](LPCWSTR given, const std::wstring& now) { return !given || standin::NamesEqual(given, now); };
+        if (!same(info->pPrinterName, printer->name) ||
+            !same(info->pPortName, printer->port.empty() ? standin::kDefaultPort : printer->port) ||
+            !same(info->pDriverName, printer->driver.empty() ? standin::kDefaultDriver : printer->driver)) {
+            return call.Fail(ERROR_NOT_SUPPORTED);
+        }
+        if (!devMode) return call.Succeed();
+    }
+    if (Level == 9 && !devMode) {
+        printer->userPaper = PaperSetting();  // no record: the printer's default shows again
+    } else {
+        if (!devMode) return call.Fail(ERROR_INVALID_PARAMETER);
+        if (const DWORD error = standin::CheckDevMode(devMode)) return call.Fail(error);
+        (Level == 9 ? printer->userPaper : printer->globalPaper) = standin::PaperOf(devMode);
+    }
+    if (const DWORD error = standin::SaveState(state)) return call.Fail(error);
+    return call.Succeed();
+}
+
+LONG WINAPI DocumentPropertiesW(HWND, HANDLE hPrinter, LPWSTR pDeviceName, PDEVMODEW pDevModeOutput,
+                                PDEVMODEW pDevModeInput, DWORD fMode) {
+    Call call("DocumentPropertiesW",
+              "handle=" + HandleText(hPrinter) + " device=" + Quoted(pDeviceName) + " mode=" + Hex8(fMode) +
+                  ((fMode & DM_IN_BUFFER) ? " in=" + DevModeText(pDevModeInput) : std::string()) +
+                  " out=" + (pDevModeOutput ? "buffer" : "null"));
+    // Without a handle the driver opens the printer that pDeviceName names.
+    HandleInfo handle;
+    if (hPrinter) {
+        if (!LookUpHandle(hPrinter, &handle) || handle.server) return call.FailValue(ERROR_INVALID_HANDLE);
+    } else {
+        if (!pDeviceName) return call.FailValue(ERROR_INVALID_PARAMETER);
+        handle.printer = pDeviceName;
+        handle.granted = PRINTER_ACCESS_USE;
+    }
+    // No dialogs, and nothing is written from here: defaults are set with SetPrinterW.
+    if (fMode & (DM_IN_PROMPT | DM_OUT_DEFAULT)) return call.FailValue(ERROR_NOT_SUPPORTED);
+
+    standin::StateLock lock;
+    State state;
+    if (const DWORD error = standin::LoadState(&state)) return call.FailValue(error);
+    DWORD code;
+    if (TakeFault(&state, "DocumentPropertiesW", &code)) {
+        call.SetFault();
+        return call.FailValue(code);
+    }
+    const Printer* printer = standin::FindPrinter(&state, handle.printer);
+    if (!printer) return call.FailValue(ERROR_INVALID_PRINTER_NAME);
+    if (!CanUse(handle)) return call.FailValue(ERROR_ACCESS_DENIED);
+    if (fMode == 0) return call.Return(static_cast<LONG>(sizeof(DEVMODEW) + standin::kDriverExtra));
+    if ((fMode & DM_OUT_BUFFER) && !pDevModeOutput) return call.FailValue(ERROR_INVALID_PARAMETER);
+
+    const std::vector<Paper> papers = standin::DriverPapers(state, *printer);
+    Paper paper = standin::CurrentPaper(papers, *printer);
+    if ((fMode & DM_IN_BUFFER) && pDevModeInput) {
+        if (const DWORD error = standin::CheckDevMode(pDevModeInput)) return call.FailValue(error);
+        if (TakeFault(&state, "DocumentPropertiesW.ignore-form", &code)) {
+            call.SetFault();  // a driver that keeps the paper it had
+        } else {
+            paper = standin::MergePaper(papers, paper, pDevModeInput);
+        }
+    }
+    if (fMode & DM_OUT_BUFFER) {
+        const std::vector<BYTE> out = standin::MakeDevMode(printer->name, paper.id, paper.name);
+        std::memcpy(pDevModeOutput, out.data(), out.size());
+    }
+    return call.Return(IDOK, "paper=" + PaperText(paper));
+}
+
+int WINAPI DeviceCapabilitiesW(LPCWSTR pDevice, LPCWSTR pPort, WORD fwCapability, LPWSTR pOutput,
+                               CONST DEVMODEW* pDevMode) {
+    Call call("DeviceCapabilitiesW", Quoted(pDevice) + " port=" + Quoted(pPort) + " cap=" +
+                                         CapabilityText(fwCapability) + " output=" + (pOutput ? "buffer" : "null") +
+                                         (pDevMode ? " devmode=" + DevModeText(pDevMode) : std::string()));
+    if (!pDevice) return call.FailValue(ERROR_INVALID_PARAMETER);
+    if (pDevMode && standin::CheckDevMode(pDevMode) != ERROR_SUCCESS) return call.FailValue(ERROR_INVALID_PARAMETER);
+
+    standin::StateLock lock;
+    State state;
+    if (const DWORD error = standin::LoadState(&state)) return call.FailValue(error);
+    DWORD code;
+    if (TakeFault(&state, "DeviceCapabilitiesW", &code)) {
+        call.SetFault();
+        return call.FailValue(code);
+    }
+    const Printer* printer = standin::FindPrinter(&state, pDevice);
+    if (!printer) return call.FailValue(ERROR_INVALID_PRINTER_NAME);
+    const standin::Extent extent = standin::DriverExtent(*printer);
+    switch (fwCapability) {
+    case DC_MINEXTENT:
+    case DC_MAXEXTENT: {
+        // A POINTS in the return value: width in the low word, length in the high one.
+        const bool min = fwCapability == DC_MINEXTENT;
+        const LONG width = min ? extent.minWidth : extent.maxWidth;
+        const LONG length = min ? extent.minLength : extent.maxLength;
+        return call.Return(MAKELONG(width, length), "extent=" + std::to_string(width) + "x" + std::to_string(length));
+    }
+    case DC_FIELDS: return call.Return(static_cast<LONG>(standin::kDevModeFields | DM_PAPERSIZE | DM_FORMNAME));
+    case DC_SIZE: return call.Return(sizeof(DEVMODEW));
+    case DC_EXTRA: return call.Return(standin::kDriverExtra);
+    case DC_PAPERS:
+    case DC_PAPERNAMES:
+    case DC_PAPERSIZE: break;
+    default: return call.FailValue(ERROR_NOT_SUPPORTED);
+    }
+
+    const std::vector<Paper> papers = standin::DriverPapers(state, *printer);
+    const LONG count = static_cast<LONG>(papers.size());
+    if (!pOutput) {
+        if (TakeFault(&state, "DeviceCapabilitiesW.grow", &code)) {
+            // Another client adds a form this driver lists, right after the count was taken.
+            call.SetFault();
+            state.forms.push_back(OtherClientForm(state, Clamp(100000, extent.minWidth * 100, extent.maxWidth * 100),
+                                                  Clamp(150000, extent.minLength * 100, extent.maxLength * 100)));
+            standin::SaveState(state);
+        }
+        return call.Return(count);
+    }
+    for (size_t i = 0; i < papers.size(); ++i) {
+        const Paper& p = papers[i];
+        if (fwCapability == DC_PAPERS) {
+            reinterpret_cast<WORD*>(pOutput)[i] = static_cast<WORD>(p.id);
+        } else if (fwCapability == DC_PAPERSIZE) {
+            reinterpret_cast<POINT*>(pOutput)[i] = {Tenths(p.cx), Tenths(p.cy)};
+        } else {
+            // 64 units a name, padded with NULs; a name of 64 or more has no terminator.
+            wchar_t* at = pOutput + 64 * i;
+            const size_t n = p.name.size() < 64 ? p.name.size() : 64;
+            std::wmemset(at, L'\0', 64);
+            std::wmemcpy(at, p.name.data(), n);
+        }
+    }
+    return call.Return(count);
+}
+
 // Imported by Wine's gdi32 and comdlg32. They must exist for those DLLs to load with
 // this one in place; printing itself is not stood in for.
 BOOL WINAPI EnumPrintersA(DWORD, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD) {
@@ -637,8 +926,6 @@ BOOL WINAPI EnumPrintersA(DWORD, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD) 
 BOOL WINAPI OpenPrinterA(LPSTR, LPHANDLE, LPPRINTER_DEFAULTSA) { return NotSupported("OpenPrinterA"); }
 BOOL WINAPI GetDefaultPrinterA(LPSTR, LPDWORD) { return NotSupported("GetDefaultPrinterA"); }
 BOOL WINAPI GetPrinterA(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD) { return NotSupported("GetPrinterA"); }
-BOOL WINAPI GetPrinterW(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD) { return NotSupported("GetPrinterW"); }
-BOOL WINAPI SetPrinterW(HANDLE, DWORD, LPBYTE, DWORD) { return NotSupported("SetPrinterW"); }
 BOOL WINAPI GetPrinterDriverA(HANDLE, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD) {
     return NotSupported("GetPrinterDriverA");
 }
@@ -649,16 +936,8 @@ LONG WINAPI DocumentPropertiesA(HWND, HANDLE, LPSTR, PDEVMODEA, PDEVMODEA, DWORD
     NotSupported("DocumentPropertiesA");
     return -1;
 }
-LONG WINAPI DocumentPropertiesW(HWND, HANDLE, LPWSTR, PDEVMODEW, PDEVMODEW, DWORD) {
-    NotSupported("DocumentPropertiesW");
-    return -1;
-}
 int WINAPI DeviceCapabilitiesA(LPCSTR, LPCSTR, WORD, LPSTR, CONST DEVMODEA*) {
     NotSupported("DeviceCapabilitiesA");
-    return -1;
-}
-int WINAPI DeviceCapabilitiesW(LPCWSTR, LPCWSTR, WORD, LPWSTR, CONST DEVMODEW*) {
-    NotSupported("DeviceCapabilitiesW");
     return -1;
 }
 LPWSTR WINAPI StartDocDlgW(HANDLE, DOCINFOW*) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -218,8 +219,26 @@ bool ParsePrinter(const std::vector<Token>& t, Printer* p, std::string* error) {
     p->connection = t[0].word == "connection";
     p->name = t[1].text;
     for (size_t i = 2; i < t.size(); i += 2) {
+        if (IsWord(t[i], "extent")) {
+            LONG* fields[] = {&p->minWidth, &p->minLength, &p->maxWidth, &p->maxLength};
+            for (int k = 0; k < 4; ++k) {
+                // DC_MINEXTENT and DC_MAXEXTENT hand the range out as 16-bit POINTS.
+                if (i + 1 + k >= t.size() || !ParseLong(t[i + 1 + k], fields[k]) || *fields[k] < 1 ||
+                    *fields[k] > 32767) {
+                    *error = "extent needs four sizes from 1 to 32767 (tenths of a millimetre)";
+                    return false;
+                }
+            }
+            if (p->minWidth > p->maxWidth || p->minLength > p->maxLength) {
+                *error = "extent minimum is larger than its maximum";
+                return false;
+            }
+            p->hasExtent = true;
+            i += 3;
+            continue;
+        }
         if (i + 1 >= t.size() || !t[i + 1].quoted) {
-            *error = "printer options are port \"...\" and driver \"...\"";
+            *error = "printer options are port \"...\", driver \"...\" and extent MINW MINH MAXW MAXH";
             return false;
         }
         if (IsWord(t[i], "port")) {
@@ -268,6 +287,30 @@ bool ParseForm(const std::vector<Token>& t, Form* f, std::string* error) {
     return true;
 }
 
+bool ParseDefaultPaper(const std::vector<Token>& t, State* state, std::string* error) {
+    LONG id = 0;
+    if (t.size() != 5 || !(IsWord(t[1], "global") || IsWord(t[1], "user")) || !t[2].quoted ||
+        !ParseLong(t[3], &id) || id < 0 || id > 32767 || !t[4].quoted) {
+        *error = "default-paper needs: global|user \"PRINTER\" ID \"FORM\"";
+        return false;
+    }
+    Printer* printer = FindPrinter(state, t[2].text);
+    if (!printer) {
+        *error = "default-paper names no printer listed above it";
+        return false;
+    }
+    PaperSetting& setting = IsWord(t[1], "global") ? printer->globalPaper : printer->userPaper;
+    setting.set = true;
+    setting.id = static_cast<short>(id);
+    setting.form = t[4].text;
+    return true;
+}
+
+// Faults that add a form once the caller has measured, so they fire only once.
+bool IsGrowFault(const std::string& kind) {
+    return kind == "EnumFormsW.grow" || kind == "DeviceCapabilitiesW.grow";
+}
+
 bool ParseFault(const std::vector<Token>& t, Fault* f, std::string* error) {
     size_t n = t.size();
     if (n >= 3 && IsWord(t[n - 1], "once")) {
@@ -280,11 +323,15 @@ bool ParseFault(const std::vector<Token>& t, Fault* f, std::string* error) {
     }
     f->kind = t[1].word;
     const std::string& k = f->kind;
-    if (k == "EnumFormsW.grow") {
+    if (IsGrowFault(k)) {
         f->once = true;  // the form it adds is there afterwards, so it fires only once
         if (n == 2) return true;
     } else if (k == "EnumFormsW.silent") {
         if (n == 2) return true;
+    } else if (k == "DocumentPropertiesW.ignore-form") {
+        if (n == 2) return true;
+        *error = "fault " + k + " takes no code";
+        return false;
     } else if (k == "OpenPrinterW") {
         if (n == 4 && ParseDword(t[3], &f->code)) {
             if (IsWord(t[2], "null")) return f->nullAccess = true, true;
@@ -294,7 +341,9 @@ bool ParseFault(const std::vector<Token>& t, Fault* f, std::string* error) {
         return false;
     } else if (k == "EnumFormsW.size" || k == "EnumFormsW.fill" || k == "EnumPrintersW.size" ||
                k == "EnumPrintersW.fill" || k == "AddFormW" || k == "SetFormW" ||
-               k == "DeleteFormW" || k == "GetDefaultPrinterW" || k == "EnumFormsW.count" ||
+               k == "DeleteFormW" || k == "GetDefaultPrinterW" || k == "GetPrinterW" ||
+               k == "SetPrinterW" || k == "SetPrinterW.2" || k == "SetPrinterW.8" || k == "SetPrinterW.9" ||
+               k == "DocumentPropertiesW" || k == "DeviceCapabilitiesW" || k == "EnumFormsW.count" ||
                k == "EnumPrintersW.count") {
         if (n == 3 && ParseDword(t[2], &f->code)) return true;
     } else {
@@ -387,6 +436,13 @@ bool NamesEqual(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
+Printer* FindPrinter(State* state, const std::wstring& name) {
+    for (Printer& p : state->printers) {
+        if (NamesEqual(p.name, name)) return &p;
+    }
+    return nullptr;
+}
+
 std::vector<Form> FormTable(const State& state) {
     std::vector<Form> table;
     if (state.standardForms) table = StandardForms();
@@ -437,6 +493,8 @@ bool ParseState(const std::string& text, State* state, int* errorLine, std::stri
                 *error = "default needs a quoted printer name or none";
                 ok = false;
             }
+        } else if (key == "default-paper") {
+            ok = ParseDefaultPaper(t, state, error);
         } else if (key == "form") {
             Form f;
             ok = ParseForm(t, &f, error);
@@ -463,9 +521,22 @@ std::string FormatState(const State& state) {
         out += (p.connection ? "connection " : "printer ") + QuoteString(p.name);
         if (!p.port.empty()) out += " port " + QuoteString(p.port);
         if (!p.driver.empty()) out += " driver " + QuoteString(p.driver);
+        if (p.hasExtent) {
+            out += " extent";
+            for (LONG v : {p.minWidth, p.minLength, p.maxWidth, p.maxLength}) out += " " + std::to_string(v);
+        }
         out += "\n";
     }
     if (state.hasDefault) out += "default " + QuoteString(state.defaultPrinter) + "\n";
+    for (const Printer& p : state.printers) {
+        const std::pair<const char*, const PaperSetting*> settings[] = {{"global", &p.globalPaper},
+                                                                        {"user", &p.userPaper}};
+        for (const auto& s : settings) {
+            if (!s.second->set) continue;
+            out += std::string("default-paper ") + s.first + " " + QuoteString(p.name) + " " +
+                   std::to_string(s.second->id) + " " + QuoteString(s.second->form) + "\n";
+        }
+    }
     for (const Form& f : state.forms) {
         out += "form " + FormKind(f.flags);
         for (LONG v : {f.cx, f.cy, f.left, f.top, f.right, f.bottom}) out += " " + std::to_string(v);
@@ -474,8 +545,12 @@ std::string FormatState(const State& state) {
     for (const Fault& f : state.faults) {
         out += "fault " + f.kind;
         if (f.kind == "OpenPrinterW") out += " " + (f.nullAccess ? std::string("null") : Hex8(f.access));
-        if (f.kind != "EnumFormsW.grow" && f.kind != "EnumFormsW.silent") out += " " + std::to_string(f.code);
-        if (f.once && f.kind != "EnumFormsW.grow") out += " once";
+        if (f.kind == "DocumentPropertiesW.ignore-form" || f.kind == "EnumFormsW.silent") {
+            if (f.once) out += " once";
+        } else if (!IsGrowFault(f.kind)) {
+            out += " " + std::to_string(f.code);
+            if (f.once) out += " once";
+        }
         out += "\n";
     }
     return out;

@@ -10,11 +10,23 @@
 
 namespace standin {
 
+// A default paper as the spooler stores it, from the DEVMODE it was handed.
+struct PaperSetting {
+    bool set = false;
+    short id = 0;       // dmPaperSize; 0: the record had no DM_PAPERSIZE
+    std::wstring form;  // dmFormName; empty: the record had no DM_FORMNAME
+};
+
 struct Printer {
     std::wstring name;
     bool connection = false;
     std::wstring port;    // empty: the default port
     std::wstring driver;  // empty: the default driver
+    // The driver's paper range, tenths of a millimetre; without it, the default range.
+    bool hasExtent = false;
+    LONG minWidth = 0, minLength = 0, maxWidth = 0, maxLength = 0;
+    PaperSetting globalPaper;  // SetPrinterW level 8 (or 2)
+    PaperSetting userPaper;    // SetPrinterW level 9, the caller's own
 };
 
 struct Form {
@@ -26,7 +38,7 @@ struct Form {
 };
 
 struct Fault {
-    std::string kind;  // "EnumFormsW.size", "OpenPrinterW", "AddFormW", ...
+    std::string kind;  // "EnumFormsW.size", "OpenPrinterW", "AddFormW", "SetPrinterW.9", ...
     bool nullAccess = false;  // OpenPrinterW: matches NULL defaults
     DWORD access = 0;         // OpenPrinterW: matches this DesiredAccess
     DWORD code = 0;
@@ -48,6 +60,9 @@ const wchar_t* const kDefaultDriver = L"Generic / Text Only";
 
 // The FORM_BUILTIN forms of a Windows print server, in its order.
 const std::vector<Form>& StandardForms();
+// The DMPAPER_ id of the index-th standard form: its place in the table, past the two
+// ids (48 and 49) that Windows reserves without a form.
+short StandardPaperId(size_t index);
 // The table as EnumFormsW lists it: standard forms (if on), then the stored ones.
 std::vector<Form> FormTable(const State& state);
 
@@ -59,6 +74,8 @@ std::string QuoteString(const std::wstring& text);
 
 // Windows folds only A to Z when it compares form and printer names.
 bool NamesEqual(const std::wstring& a, const std::wstring& b);
+// The printer of that name, or null.
+Printer* FindPrinter(State* state, const std::wstring& name);
 
 // The file named by ZELTRA_SPOOLER_STATE, else standin-spooler.txt beside this DLL.
 std::wstring StatePath();

@@ -1,4 +1,8 @@
 // Adding, resizing and deleting user forms against the stand-in spooler's persisted table.
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include "app/app.h"
 #include "forms/forms.h"
 #include "harness/harness.h"
@@ -376,22 +380,25 @@ protected:
         TrackMenuHook = &TrackPopupMenu;
         ChangesTest::TearDown();
     }
-    // A real right-click on a row (the list tracks the button until it comes up).
+    // A right-click on a row as the list sees it: it tracks the button until it comes up and
+    // then asks for the menu at the pointer's position.
     void RightClickRow(int row)
     {
-        RECT rect = {LVIR_BOUNDS};
+        RECT rect = {LVIR_BOUNDS, 0, 0, 0};
         ASSERT_TRUE(SendMessageW(FormList, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect)));
-        const LPARAM point = MAKELPARAM(rect.left + 20, (rect.top + rect.bottom) / 2);
-        PostMessageW(FormList, WM_RBUTTONUP, 0, point);
-        SendMessageW(FormList, WM_RBUTTONDOWN, MK_RBUTTON, point);
+        POINT point = {rect.left + 20, (rect.top + rect.bottom) / 2};
+        const LPARAM client = MAKELPARAM(point.x, point.y);
+        ClientToScreen(FormList, &point);
+        SetCursorPos(point.x, point.y);
+        PostMessageW(FormList, WM_RBUTTONUP, 0, client);
+        SendMessageW(FormList, WM_RBUTTONDOWN, MK_RBUTTON, client);
         PumpPending();
     }
-    // The menu key on the focused list: the menu comes for the selected row.
+    // Shift+F10 or the menu key: the system sends the list WM_CONTEXTMENU at (-1, -1).
     void PressMenuKey()
     {
         SetFocus(FormList);
-        SendMessageW(FormList, WM_KEYDOWN, VK_APPS, 0);
-        SendMessageW(FormList, WM_KEYUP, VK_APPS, 0xC0000001);
+        SendMessageW(FormList, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(FormList), MAKELPARAM(-1, -1));
         PumpPending();
     }
     // Right-clicks the row and picks the item, expecting one box; returns it.
@@ -428,14 +435,16 @@ TEST_F(DefaultPaperTest, TheMenuOpensByMouseAndKeyboardAndItsFirstLineShowsTheCu
     const std::vector<std::wstring> items = {L"当前默认纸张：A4", L"", L"设为默认纸张（当前用户）",
                                              L"设为默认纸张（所有用户）", L"检查打印机是否提供此纸张"};
     EXPECT_EQ(items, LastMenu.items);
-    EXPECT_EQ((std::vector<bool>{true, false, false, false, false}), LastMenu.grayed);
+    ASSERT_EQ(5u, LastMenu.grayed.size());
+    EXPECT_TRUE(LastMenu.grayed[0]) << "the current default is a line to read, not to choose";
+    EXPECT_EQ((std::vector<bool>{false, false, false}), std::vector<bool>(LastMenu.grayed.begin() + 2, LastMenu.grayed.end()));
     EXPECT_FALSE(IsMenu(LastMenu.menu));
 
     SelectRow(StampRow);
     LastMenu = ShownMenu();
     PressMenuKey();
     EXPECT_EQ(items, LastMenu.items) << "the menu key";
-    RECT row = {LVIR_LABEL};
+    RECT row = {LVIR_LABEL, 0, 0, 0};
     SendMessageW(FormList, LVM_GETITEMRECT, StampRow, reinterpret_cast<LPARAM>(&row));
     POINT below = {row.left, row.bottom};
     ClientToScreen(FormList, &below);
@@ -497,7 +506,7 @@ TEST_F(DefaultPaperTest, AFormOutsideTheDriversRangeIsRefusedExplainedAndNothing
     EXPECT_EQ(before, SpoolerState());
 
     const RecordedBox offered = Choose(HalvesRow, IDM_CHECK_PAPER);
-    EXPECT_NE(std::wstring::npos, offered.text.find(L"提供纸张\u201CHalves\u201D。\r\n\r\n纸张编号：25")) << Narrow(offered.text);
+    EXPECT_NE(std::wstring::npos, offered.text.find(L"提供纸张\u201CHalves\u201D。\r\n\r\n纸张编号：256\r\n")) << Narrow(offered.text);
     EXPECT_NE(std::wstring::npos, offered.text.find(L"驱动程序中的尺寸：241.0 \u00D7 140.0 mm")) << Narrow(offered.text);
 
     ChoosePrinter(1); // the laser stops at 216 mm

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,27 @@ const char kBase[] =
     "form builtin 210000 297000 0 0 210000 297000 \"A4\"\n"
     "form user 241000 93000 0 0 241000 93000 \"Invoice\"\n"
     "form printer 215000 305000 0 0 215000 305000 \"Driver form\"\n";
+
+// Two drivers' ranges and forms that miss the narrow one on one side each; the 70-unit
+// name shows how DC_PAPERNAMES cuts names.
+const char kDriver[] =
+    "admin yes\n"
+    "standard-forms yes\n"
+    "printer \"Wide\" extent 254 254 2410 5588\n"
+    "printer \"Narrow\" extent 762 1270 2160 3556\n"
+    "printer \"Any\"\n"
+    "form user 241000 93000 0 0 241000 93000 \"Invoice 241\"\n"
+    "form printer 100000 150000 0 0 100000 150000 \"Label\"\n"
+    "form user 50000 200000 0 0 50000 200000 \"Thin\"\n"
+    "form user 200000 100000 0 0 200000 100000 \"Short\"\n"
+    "form user 200000 400000 0 0 200000 400000 \"Long\"\n"
+    "form user 2000 2000 0 0 2000 2000 \"0123456789012345678901234567890123456789012345678901234567890123456789\"\n";
+
+struct PaperRow {
+    WORD id;
+    std::wstring name;
+    POINT size;
+};
 
 struct FormRow {
     bool named;
@@ -124,6 +147,83 @@ protected:
         std::vector<std::wstring> names;
         for (const FormRow& r : Forms(h)) names.push_back(r.named ? r.name : L"<null>");
         return names;
+    }
+
+    // The driver's paper list as a browser reads it: each list counted, then filled.
+    static std::vector<PaperRow> Papers(const wchar_t* printer) {
+        const int count = DeviceCapabilitiesW(printer, nullptr, DC_PAPERS, nullptr, nullptr);
+        std::vector<WORD> ids(count > 0 ? count : 0);
+        std::vector<wchar_t> names(64 * ids.size());
+        std::vector<POINT> sizes(ids.size());
+        const std::pair<WORD, void*> lists[] = {{DC_PAPERS, ids.data()}, {DC_PAPERNAMES, names.data()},
+                                                {DC_PAPERSIZE, sizes.data()}};
+        for (const auto& l : lists) {
+            EXPECT_EQ(DeviceCapabilitiesW(printer, nullptr, l.first, nullptr, nullptr), count) << l.first;
+            EXPECT_EQ(DeviceCapabilitiesW(printer, nullptr, l.first, static_cast<LPWSTR>(l.second), nullptr), count);
+        }
+        std::vector<PaperRow> rows;
+        for (size_t i = 0; i < ids.size(); ++i) {
+            const wchar_t* name = &names[64 * i];
+            rows.push_back({ids[i], std::wstring(name, std::find(name, name + 64, L'\0')), sizes[i]});
+        }
+        return rows;
+    }
+    // "ID WxH" of the paper of that name, "-" when it is not listed.
+    static std::wstring Row(const std::vector<PaperRow>& rows, const std::wstring& name) {
+        for (const PaperRow& r : rows) {
+            if (r.name != name) continue;
+            return std::to_wstring(r.id) + L" " + std::to_wstring(r.size.x) + L"x" + std::to_wstring(r.size.y);
+        }
+        return L"-";
+    }
+    // DocumentPropertiesW into a buffer of the size its mode 0 asks for.
+    static std::vector<BYTE> Settings(HANDLE h, DWORD mode = DM_OUT_BUFFER, const DEVMODEW* in = nullptr) {
+        std::vector<BYTE> out(DocumentPropertiesW(nullptr, h, nullptr, nullptr, nullptr, 0));
+        EXPECT_GT(out.size(), sizeof(DEVMODEW));
+        const LONG result = DocumentPropertiesW(nullptr, h, nullptr, reinterpret_cast<DEVMODEW*>(out.data()),
+                                                const_cast<DEVMODEW*>(in), mode);
+        EXPECT_EQ(result, IDOK) << GetLastError();
+        return out;
+    }
+    // The current settings with a paper asked for, merged by the driver, as a caller sets a default.
+    static std::vector<BYTE> Asking(HANDLE h, const wchar_t* form, short id,
+                                    DWORD fields = DM_FORMNAME | DM_PAPERSIZE) {
+        std::vector<BYTE> in = Settings(h);
+        auto* dm = reinterpret_cast<DEVMODEW*>(in.data());
+        dm->dmFields = (dm->dmFields & ~(DM_FORMNAME | DM_PAPERSIZE)) | fields;
+        dm->dmPaperSize = id;
+        lstrcpynW(dm->dmFormName, form, CCHFORMNAME);
+        return Settings(h, DM_IN_BUFFER | DM_OUT_BUFFER, dm);
+    }
+    static std::wstring PaperOf(const void* devMode) {
+        const auto* dm = static_cast<const DEVMODEW*>(devMode);
+        return dm ? std::to_wstring(dm->dmPaperSize) + L" " + dm->dmFormName : L"<none>";
+    }
+    static std::wstring PaperOf(const std::vector<BYTE>& bytes) { return PaperOf(bytes.data()); }
+    static BOOL SetDefault(HANDLE h, DWORD level, const std::vector<BYTE>& devMode) {
+        PRINTER_INFO_8W info = {nullptr};
+        if (!devMode.empty()) info.pDevMode = reinterpret_cast<DEVMODEW*>(const_cast<BYTE*>(devMode.data()));
+        return SetPrinterW(h, level, reinterpret_cast<LPBYTE>(&info), 0);
+    }
+    // GetPrinterW's DEVMODE at level 2, 8 or 9, sized first; it lies inside the buffer.
+    static std::wstring StoredPaper(HANDLE h, DWORD level) {
+        DWORD needed = 0;
+        EXPECT_FAILS_WITH(ERROR_INSUFFICIENT_BUFFER, GetPrinterW(h, level, nullptr, 0, &needed));
+        std::vector<BYTE> buffer(needed);
+        if (!GetPrinterW(h, level, buffer.data(), needed, &needed)) return L"<failed>";
+        const DEVMODEW* dm = level == 2 ? reinterpret_cast<PRINTER_INFO_2W*>(buffer.data())->pDevMode
+                                        : reinterpret_cast<PRINTER_INFO_8W*>(buffer.data())->pDevMode;
+        if (dm) {
+            EXPECT_LE(reinterpret_cast<const BYTE*>(dm) + dm->dmSize + dm->dmDriverExtra, buffer.data() + needed);
+        }
+        return PaperOf(dm);
+    }
+
+    static std::string Log() {
+        std::string log(StandInGetLog(nullptr, 0), '\0');
+        StandInGetLog(&log[0], static_cast<DWORD>(log.size()));
+        log.pop_back();
+        return log;
     }
 
     std::wstring dir_, stem_, path_;
@@ -558,6 +658,124 @@ TEST_F(StandIn, DemoStateLoadsWithItsPrintersAndFormNamesWithinLimits) {
     }
     EXPECT_GE(user, 3);
     EXPECT_EQ(driver, 2);
+    EXPECT_EQ(Row(Papers(name), L"Zeltra 241x279.4mm"), L"256 2410x2794");
+    EXPECT_EQ(Row(Papers(L"Office Laser"), L"Zeltra 241x279.4mm"), L"-") << "wider than the laser takes";
+}
+
+// --- The driver: papers and default settings ---
+
+TEST_F(StandIn, DriverListsFormsInItsRangeWithStandardIdsThenUserIdsFrom256) {
+    Set(kDriver);
+    const std::vector<PaperRow> wide = Papers(L"Wide");
+    const std::pair<const wchar_t*, const wchar_t*> expected[] = {
+        {L"Letter", L"1 2159x2794"},  {L"A4", L"9 2100x2970"},           {L"Envelope Invite", L"47 2200x2200"},
+        {L"A6", L"70 1050x1480"},     {L"PRC 16K", L"93 1880x2600"},     {L"Invoice 241", L"256 2410x930"},
+        {L"Label", L"257 1000x1500"}, {L"Letter Extra", L"-"}};  // 241.3 mm is wider than 241 mm
+    for (const auto& e : expected) EXPECT_EQ(Row(wide, e.first), e.second) << e.first;
+    EXPECT_EQ(wide.back().name, L"Long") << "2 mm is under the 25.4 mm minimum";
+
+    const std::vector<PaperRow> narrow = Papers(L"Narrow");
+    for (const wchar_t* outside : {L"Letter Extra", L"Thin", L"Short", L"Long", L"Invoice 241"}) {
+        EXPECT_EQ(Row(narrow, outside), L"-") << outside;
+    }
+    EXPECT_EQ(Row(narrow, L"Legal"), L"5 2159x3556") << "the maximum length itself";
+    EXPECT_EQ(Row(narrow, L"Label"), L"257 1000x1500") << "ids do not depend on the range";
+    EXPECT_EQ(MAKELONG(762, 1270), DeviceCapabilitiesW(L"narrow", nullptr, DC_MINEXTENT, nullptr, nullptr));
+    EXPECT_EQ(MAKELONG(2160, 3556), DeviceCapabilitiesW(L"Narrow", L"USB001", DC_MAXEXTENT, nullptr, nullptr));
+
+    // Without a range: everything, the long name cut at 64 units with no terminator.
+    const std::vector<PaperRow> any = Papers(L"Any");
+    EXPECT_EQ(any.size(), 116u + 6u);
+    EXPECT_EQ(any.back().name, L"0123456789012345678901234567890123456789012345678901234567890123");
+    EXPECT_EQ(any.back().id, 261);
+    EXPECT_EQ(MAKELONG(32767, 32767), DeviceCapabilitiesW(L"Any", nullptr, DC_MAXEXTENT, nullptr, nullptr));
+    SetLastError(0);
+    EXPECT_EQ(-1, DeviceCapabilitiesW(L"Nobody", nullptr, DC_PAPERS, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME));
+    EXPECT_NE(Log().find("DeviceCapabilitiesW \"Wide\" port=null cap=DC_PAPERS output=null -> " +
+                         std::to_string(wide.size()) + "\n"), std::string::npos) << Log();
+}
+
+TEST_F(StandIn, DocumentPropertiesGivesTheDriversDefaultAndMergesFormNameBeforeId) {
+    Set(kDriver);
+    HANDLE h = Open(L"Wide", 0);
+    const std::vector<BYTE> initial = Settings(h);
+    const auto* dm = reinterpret_cast<const DEVMODEW*>(initial.data());
+    EXPECT_EQ(dm->dmSize + dm->dmDriverExtra, initial.size());
+    EXPECT_STREQ(dm->dmDeviceName, L"Wide");
+    EXPECT_EQ(PaperOf(initial), L"9 A4");
+    EXPECT_EQ(dm->dmFields & (DM_PAPERSIZE | DM_FORMNAME), DWORD{DM_PAPERSIZE | DM_FORMNAME});
+
+    EXPECT_EQ(PaperOf(Asking(h, L"INVOICE 241", DMPAPER_A4)), L"256 Invoice 241") << "the name wins";
+    EXPECT_EQ(PaperOf(Asking(h, L"", 257, DM_PAPERSIZE)), L"257 Label");
+    EXPECT_EQ(PaperOf(Asking(h, L"Nothing", 999)), L"9 A4") << "neither listed: the paper stays";
+    EXPECT_EQ(PaperOf(Asking(Open(L"Narrow", 0), L"Invoice 241", 256)), L"9 A4") << "outside the range";
+    EXPECT_NE(Log().find("mode=0x0000000A in=9 \"INVOICE 241\" out=buffer -> 1 paper=256 \"Invoice 241\"\n"),
+              std::string::npos) << Log();
+
+    // Without a handle the device name is the printer.
+    std::vector<BYTE> out(initial.size());
+    EXPECT_EQ(IDOK, DocumentPropertiesW(nullptr, nullptr, const_cast<LPWSTR>(L"Narrow"),
+                                        reinterpret_cast<DEVMODEW*>(out.data()), nullptr, DM_OUT_BUFFER));
+    EXPECT_STREQ(reinterpret_cast<DEVMODEW*>(out.data())->dmDeviceName, L"Narrow");
+}
+
+TEST_F(StandIn, PerUserDefaultHidesTheGlobalOneAndBothPersist) {
+    Set(kDriver);
+    HANDLE user = Open(L"Wide", 0);
+    ASSERT_TRUE(SetDefault(user, 9, Asking(user, L"Invoice 241", 256)));
+    EXPECT_EQ(PaperOf(Settings(user)), L"256 Invoice 241");
+    EXPECT_EQ(StoredPaper(user, 9), L"256 Invoice 241");
+    EXPECT_EQ(StoredPaper(user, 8), L"9 A4") << "the driver's own until one is set";
+    EXPECT_NE(FileBytes().find("default-paper user \"Wide\" 256 \"Invoice 241\"\n"), std::string::npos);
+
+    const std::string before = FileBytes();
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, SetDefault(user, 8, Asking(user, L"Label", 0)));
+    EXPECT_EQ(FileBytes(), before);
+    HANDLE admin = Open(L"Wide", PRINTER_ALL_ACCESS);
+    ASSERT_TRUE(SetDefault(admin, 8, Asking(admin, L"Label", 0)));
+    EXPECT_EQ(PaperOf(Settings(admin)), L"256 Invoice 241") << "the caller's own still hides it";
+    ASSERT_TRUE(SetDefault(user, 9, {}));  // a NULL record drops the caller's own
+    EXPECT_EQ(PaperOf(Settings(user)), L"257 Label");
+    EXPECT_EQ(StoredPaper(user, 9), L"<none>");
+    EXPECT_NE(Log().find("level=8 command=0 devmode=257 \"Label\" -> TRUE\n"), std::string::npos) << Log();
+
+    EXPECT_EQ(StoredPaper(admin, 2), L"257 Label");
+    const std::string state = State();
+    ASSERT_TRUE(StandInSetState(state.c_str()));
+    EXPECT_EQ(State(), state);
+}
+
+TEST_F(StandIn, BadDevModesAndStateLinesAreRefusedWithoutHarm) {
+    Set(kDriver);
+    HANDLE h = Open(L"Wide", 0);
+    const std::vector<BYTE> good = Settings(h);
+    const std::string before = FileBytes();
+    for (int bad = 0; bad < 3; ++bad) {
+        std::vector<BYTE> copy = good;
+        auto* d = reinterpret_cast<DEVMODEW*>(copy.data());
+        if (bad == 0) d->dmSize = 0;
+        if (bad == 1) d->dmSize = 4000;
+        if (bad == 2) std::fill_n(d->dmFormName, CCHFORMNAME, L'x');  // no terminator
+        SCOPED_TRACE(bad);
+        EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, SetDefault(h, 9, copy));
+    }
+    // A record at the end of its memory that claims private bytes past it.
+    BYTE* page = static_cast<BYTE*>(VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_NE(page, nullptr);
+    auto* tail = reinterpret_cast<DEVMODEW*>(page + 4096 - sizeof(DEVMODEW));
+    std::memcpy(tail, good.data(), sizeof(DEVMODEW));
+    PRINTER_INFO_9W info = {tail};
+    EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, SetPrinterW(h, 9, reinterpret_cast<LPBYTE>(&info), 0));
+    VirtualFree(page, 0, MEM_RELEASE);
+    EXPECT_FAILS_WITH(ERROR_INVALID_LEVEL, SetPrinterW(h, 3, reinterpret_cast<LPBYTE>(&info), 0));
+    EXPECT_FAILS_WITH(ERROR_INVALID_PARAMETER, SetPrinterW(h, 9, nullptr, 0));
+    EXPECT_EQ(FileBytes(), before);
+
+    for (const char* line : {"printer \"P\" extent 300 254 200 5588\n", "printer \"P\" extent 0 1 2 3\n",
+                             "default-paper user \"Nobody\" 9 \"A4\"\n"}) {
+        EXPECT_FALSE(StandInSetState(line)) << line;
+    }
 }
 
 // --- Injected faults ---
@@ -623,6 +841,28 @@ TEST_F(StandIn, OpenAndChangeFaultsFailWithTheirCodeAndChangeNothing) {
     EXPECT_EQ(FileBytes(), before);
 }
 
+TEST_F(StandIn, DriverFaultsKeepThePaperRefuseTheSetAndGrowTheList) {
+    Set(kDriver + std::string("fault DocumentPropertiesW.ignore-form once\nfault SetPrinterW.9 1722 once\n"
+                              "fault SetPrinterW 21 once\nfault DeviceCapabilitiesW.grow\n"));
+    HANDLE h = Open(L"Wide", PRINTER_ALL_ACCESS);
+    EXPECT_EQ(PaperOf(Asking(h, L"Label", 257)), L"9 A4");
+    EXPECT_NE(Log().find("-> 1 paper=9 \"A4\" (fault)\n"), std::string::npos) << Log();
+    const std::vector<BYTE> label = Asking(h, L"Label", 257);
+    EXPECT_EQ(PaperOf(label), L"257 Label") << "once: the next merge works";
+
+    EXPECT_FAILS_WITH(1722, SetDefault(h, 9, label));
+    EXPECT_FAILS_WITH(21, SetDefault(h, 8, label));
+    EXPECT_TRUE(SetDefault(h, 9, label));
+
+    // The count, then the fill into a buffer with room to spare: one more than counted.
+    const int counted = DeviceCapabilitiesW(L"Wide", nullptr, DC_PAPERS, nullptr, nullptr);
+    std::vector<WORD> ids(counted + 8);
+    EXPECT_EQ(DeviceCapabilitiesW(L"Wide", nullptr, DC_PAPERS, reinterpret_cast<LPWSTR>(ids.data()), nullptr),
+              counted + 1);
+    EXPECT_EQ(ids[counted], 262) << "another client's form, after the six stored ones";
+    EXPECT_EQ(State().find("\nfault "), std::string::npos) << State();
+}
+
 // --- Observability ---
 
 TEST_F(StandIn, CountsCallsHandlesAndLogsThem) {
@@ -647,9 +887,7 @@ TEST_F(StandIn, CountsCallsHandlesAndLogsThem) {
     EXPECT_EQ(StandInCallCount("ClosePrinter"), 2u);
     EXPECT_EQ(StandInCallCount("EnumFormsW"), 0u);
 
-    std::string log(StandInGetLog(nullptr, 0), '\0');
-    StandInGetLog(&log[0], static_cast<DWORD>(log.size()));
-    log.pop_back();
+    const std::string log = Log();
     EXPECT_NE(log.find("OpenPrinterW \"Office Laser\" access=0x000F000C -> TRUE"), std::string::npos) << log;
     EXPECT_NE(log.find("OpenPrinterW \"Nobody\" access=null -> FALSE error=1801"), std::string::npos) << log;
     EXPECT_EQ(ReadFile(logPath), log);
