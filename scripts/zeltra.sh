@@ -126,7 +126,9 @@ run)
         app=$!
         env "${chinese_env[@]}" "$wine64" "$build/bin/zeltra_screenshot.exe" "$build/screenshot.bmp" || true
         convert "$build/screenshot.bmp" "$build/screenshot.png" 2>/dev/null || true
-        echo "No display: screenshot saved to $build/screenshot.png"
+        env "${chinese_env[@]}" "$wine64" "$build/bin/zeltra_screenshot.exe" "$build/screenshot-menu.bmp" --menu || true
+        convert "$build/screenshot-menu.bmp" "$build/screenshot-menu.png" 2>/dev/null || true
+        echo "No display: screenshots saved to $build/screenshot.png and $build/screenshot-menu.png"
         kill "$app" 2>/dev/null || true
     else
         env "${chinese_env[@]}" "$wine64" "$build/bin/ZeltraPaper.exe"

@@ -61,7 +61,7 @@ bool SaveBitmap(const wchar_t* path, HDC source, int x, int y, int width, int he
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) {
-        fwprintf(stderr, L"usage: zeltra_screenshot OUTPUT.bmp\n");
+        fwprintf(stderr, L"usage: zeltra_screenshot OUTPUT.bmp [--menu]\n");
         return 2;
     }
     HWND window = FindMainWindow(30000);
@@ -77,6 +77,26 @@ int wmain(int argc, wchar_t** argv)
 
     RECT rect;
     GetWindowRect(window, &rect);
+    if (argc > 2 && lstrcmpW(argv[2], L"--menu") == 0) {
+        // The form list's menu, opened at its second row as a right-click there would.
+        RECT list;
+        GetWindowRect(GetDlgItem(window, 102), &list);
+        PostMessageW(GetDlgItem(window, 102), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(GetDlgItem(window, 102)),
+                     MAKELPARAM(list.left + 60, list.top + 48));
+        HWND menu = nullptr;
+        for (int i = 0; i < 200 && !(menu && IsWindowVisible(menu)); ++i) {
+            Sleep(25); // another process's menu; nothing to pump here
+            menu = FindWindowW(L"#32768", nullptr);
+        }
+        if (!menu) {
+            fwprintf(stderr, L"zeltra_screenshot: the menu did not appear\n");
+            return 1;
+        }
+        RedrawWindow(menu, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        RECT shown;
+        GetWindowRect(menu, &shown);
+        UnionRect(&rect, &rect, &shown);
+    }
     HDC screen = GetDC(nullptr);
     const bool saved = SaveBitmap(argv[1], screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
     ReleaseDC(nullptr, screen);
