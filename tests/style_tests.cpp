@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -595,7 +596,7 @@ TEST_F(EditFrameTest, FrameSurvivesTheBoxRepaintingItselfAndItsBorder)
     EXPECT_EQ(Rgb(ColorAccent), Rgb(FramePixel(NameEdit))) << "focused box after its WM_PAINT";
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "idle box after its WM_PAINT";
 
-    // On Windows the border repaint draws the system border over the frame.
+    // A border repaint must end with the frame on top.
     MarkFramePixel(WidthEdit);
     SendMessageW(WidthEdit, WM_NCPAINT, 1, 0);
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "idle box after its WM_NCPAINT";
@@ -629,16 +630,12 @@ TEST_F(EditFrameTest, FramedBoxesStillEditAndAnswerAsBefore)
     SendMessageW(WidthEdit, WM_CHAR, L'5', 1);
     EXPECT_EQ(L"75", TextOf(WidthEdit));
     EXPECT_EQ(2, SendMessageW(WidthEdit, WM_GETTEXTLENGTH, 0, 0));
-}
 
-// EM_SETRECT requests on their way to the boxes (Wine itself ignores them on single-line edits).
-std::vector<std::pair<HWND, RECT>> SetRects;
-
-LRESULT CALLBACK RecordSetRect(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == EM_SETRECT && lParam)
-        SetRects.push_back({window, *reinterpret_cast<const RECT*>(lParam)});
-    return CallWindowProcW(FramedEditProc, window, message, wParam, lParam);
+    // A font set again brings the edit's own margins back; the box keeps its inset.
+    SendMessageW(WidthEdit, WM_SETFONT, reinterpret_cast<WPARAM>(UiFont), TRUE);
+    const LRESULT margins = SendMessageW(WidthEdit, EM_GETMARGINS, 0, 0);
+    EXPECT_EQ(7, LOWORD(margins)) << "left margin";
+    EXPECT_EQ(7, HIWORD(margins)) << "right margin";
 }
 
 std::string RectText(const RECT& r)
@@ -647,55 +644,123 @@ std::string RectText(const RECT& r)
            std::to_string(r.bottom) + ")";
 }
 
-TEST_F(EditFrameTest, CenteringSetsEachBoxesTextRectangleInOrderAndRedraws)
+// What the box shows, frame included, one pixel per window coordinate.
+Picture BoxPicture(HWND box)
 {
-    HWND boxes[] = {SearchEdit, NameEdit, WidthEdit, HeightEdit};
-    HDC dc = GetDC(NameEdit);
-    HGDIOBJ old = SelectObject(dc, UiFont);
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(NameEdit, dc);
-
-    for (HWND box : boxes) {
-        SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordSetRect));
-        ValidateRect(box, nullptr);
-    }
-    SetRects.clear();
-    CenterAllEdits();
-    const std::vector<std::pair<HWND, RECT>> sent = SetRects;
-    ASSERT_EQ(4u, sent.size());
-    for (size_t i = 0; i < 4; ++i) {
-        RECT client;
-        GetClientRect(boxes[i], &client);
-        EXPECT_EQ(boxes[i], sent[i].first) << "request " << i;
-        EXPECT_EQ(RectText(EditTextRect(client.right, client.bottom, metrics.tmHeight)), RectText(sent[i].second))
-            << "box id " << GetDlgCtrlID(boxes[i]);
-        EXPECT_TRUE(GetUpdateRect(boxes[i], nullptr, FALSE)) << "box id " << GetDlgCtrlID(boxes[i]) << " not redrawn";
-    }
-
-    HFONT font = UiFont;
-    UiFont = nullptr;
-    ValidateRect(NameEdit, nullptr);
-    SetRects.clear();
-    CenterEditText(NameEdit);
-    CenterEditText(nullptr);
-    UiFont = font;
-    EXPECT_EQ(0u, SetRects.size()) << "centred without a font";
-    EXPECT_FALSE(GetUpdateRect(NameEdit, nullptr, FALSE)) << "redrawn without a font";
-    for (HWND box : boxes)
-        SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FramedEditProc));
+    RECT rect;
+    GetWindowRect(box, &rect);
+    const int w = rect.right - rect.left;
+    const int h = rect.bottom - rect.top;
+    HDC source = GetWindowDC(box);
+    const Picture picture = Render(w, h, Sentinel, [&](HDC dc) { BitBlt(dc, 0, 0, w, h, source, 0, 0, SRCCOPY); });
+    ReleaseDC(box, source);
+    return picture;
 }
 
-TEST(EditText, RectangleIsInsetAndCentredButNeverAboveOnePixel)
+// Where text left ink inside the frame: the bounds of every pixel that is not the panel's white.
+RECT InkInsideFrame(const Picture& picture)
+{
+    RECT ink = {picture.width, picture.height, 0, 0};
+    for (int y = 1; y < picture.height - 1; ++y)
+        for (int x = 1; x < picture.width - 1; ++x)
+            if (PixelAt(picture, x, y) != ColorPanel)
+                ink = RECT{std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x + 1),
+                           std::max<LONG>(ink.bottom, y + 1)};
+    return ink;
+}
+
+TEST_F(EditFrameTest, ShortTextStartsSevenPixelsInsideTheFrameAndSitsInTheMiddle)
 {
     const struct {
-        int fontHeight;
+        HWND* box;
+        const wchar_t* text; // empty: the search box's cue banner
+    } cases[] = {{&WidthEdit, L"241"}, {&NameEdit, L"纸张"}, {&SearchEdit, L""}};
+    SetFocus(FormList);
+    for (const auto& c : cases) {
+        SetWindowTextW(*c.box, c.text);
+        PumpPending();
+        const Picture picture = BoxPicture(*c.box);
+        const RECT ink = InkInsideFrame(picture);
+        const std::string what = "box id " + std::to_string(GetDlgCtrlID(*c.box)) + ", ink " + RectText(ink);
+        ASSERT_LT(ink.left, ink.right) << what << ": no text to be seen";
+        // The frame is the box's outermost pixel, so the text's first column is 1 + 7 in.
+        EXPECT_NEAR(8, ink.left, 1) << what;
+        EXPECT_NEAR(picture.height / 2.0, (ink.top + ink.bottom) / 2.0, 1) << what;
+    }
+}
+
+// Every pixel of the box's outermost ring that is not the given colour.
+int FrameRingMisses(const Picture& picture, COLORREF color)
+{
+    int misses = 0;
+    for (int x = 0; x < picture.width; ++x)
+        misses += (PixelAt(picture, x, 0) != color) + (PixelAt(picture, x, picture.height - 1) != color);
+    for (int y = 1; y < picture.height - 1; ++y)
+        misses += (PixelAt(picture, 0, y) != color) + (PixelAt(picture, picture.width - 1, y) != color);
+    return misses;
+}
+
+TEST_F(EditFrameTest, LongTextScrollsInsideTheInsetAndNeverOverTheFrame)
+{
+    SetFocus(NameEdit);
+    SetWindowTextW(NameEdit, L"Zeltra 241x140mm 自定义纸张 很长很长的名称 0123456789");
+    SendMessageW(NameEdit, EM_SETSEL, 0x7FFF, 0x7FFF);
+    PumpPending();
+    const LRESULT first = SendMessageW(NameEdit, EM_POSFROMCHAR, 0, 0);
+    EXPECT_LT(static_cast<short>(LOWORD(first)), 0) << "the text did not scroll to its end";
+    EXPECT_EQ(0, FrameRingMisses(BoxPicture(NameEdit), ColorAccent)) << "focused, scrolled to the end";
+
+    // Unfocused, so no caret: the scrolled text still leaves the inset clear.
+    SetFocus(FormList);
+    PumpPending();
+    const Picture picture = BoxPicture(NameEdit);
+    EXPECT_EQ(0, FrameRingMisses(picture, ColorBorder)) << "idle, scrolled to the end";
+    const RECT ink = InkInsideFrame(picture);
+    EXPECT_GE(ink.left, 7) << "ink " << RectText(ink);
+    EXPECT_LE(ink.right, picture.width - 7) << "ink " << RectText(ink);
+    EXPECT_GE(ink.top, 2) << "ink " << RectText(ink);
+    EXPECT_LE(ink.bottom, picture.height - 2) << "ink " << RectText(ink);
+}
+
+TEST_F(EditFrameTest, CaretSelectionAndClicksWorkInTheInsetBox)
+{
+    SetFocus(WidthEdit);
+    SendMessageW(WidthEdit, EM_SETSEL, 0, 0);
+    PumpPending();
+    POINT caret = {};
+    ASSERT_TRUE(GetCaretPos(&caret));
+    MapWindowPoints(WidthEdit, nullptr, &caret, 1);
+    RECT box;
+    GetWindowRect(WidthEdit, &box);
+    EXPECT_NEAR(8, caret.x - box.left, 1) << "caret before the first character";
+
+    SendMessageW(WidthEdit, EM_SETSEL, 0, -1);
+    PumpPending();
+    const Picture selected = BoxPicture(WidthEdit);
+    const RECT ink = InkInsideFrame(selected);
+    EXPECT_TRUE(AreaHolds(selected, ink, GetSysColor(COLOR_HIGHLIGHT))) << "no selection to be seen";
+    EXPECT_NEAR(selected.height / 2.0, (ink.top + ink.bottom) / 2.0, 1) << "selection " << RectText(ink);
+
+    // A real click in the padding above the text row reaches the box.
+    SetFocus(FormList);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    MovePointerTo(POINT{box.left + 40, box.top + 2});
+    ASSERT_EQ(2u, SendInput(2, click, sizeof(INPUT)));
+    EXPECT_TRUE(PumpUntil([] { return GetFocus() == WidthEdit; })) << "the click above the text missed the box";
+}
+
+TEST(EditText, RowIsInsideTheFrameAndCentredAndNeverOverIt)
+{
+    const struct {
+        int lineHeight;
         RECT expected;
-    } cases[] = {{16, {7, 3, 127, 20}}, {17, {7, 2, 127, 20}}, {19, {7, 1, 127, 21}},
-                 {23, {7, 1, 127, 25}}, {26, {7, 1, 127, 28}}};
+    } cases[] = {{13, {1, 6, 135, 19}}, {16, {1, 4, 135, 20}}, {17, {1, 4, 135, 21}},
+                 {21, {1, 2, 135, 23}}, {22, {1, 1, 135, 23}}, {26, {1, 1, 135, 23}}};
     for (const auto& c : cases)
-        EXPECT_EQ(RectText(c.expected), RectText(EditTextRect(134, 22, c.fontHeight))) << "font " << c.fontHeight;
+        EXPECT_EQ(RectText(c.expected), RectText(EditTextRect(136, 24, c.lineHeight))) << "line " << c.lineHeight;
 }
 
 TEST(EditFrameColour, FocusThenHoverThenIdle)
@@ -746,3 +811,4 @@ TEST_F(VendorLinkTest, PointerOverTheLinkShowsTheHand)
 }
 
 } // namespace
+

@@ -47,7 +47,8 @@ struct ChildControl {
     int x, y, width, height;
 };
 
-const DWORD EditStyle = WS_BORDER | ES_AUTOHSCROLL;
+// No WS_BORDER: the boxes draw their own frame in the non-client area FramedEditProc reserves.
+const DWORD EditStyle = ES_AUTOHSCROLL;
 
 const ChildControl ChildControls[] = {
     {&PrinterCombo, IDC_PRINTER_COMBO, L"ComboBox", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 100, 84, 650, 28},

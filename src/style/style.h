@@ -56,8 +56,9 @@ void DrawOwnerButton(const DRAWITEMSTRUCT& item);
 extern HWND HoveredEdit;
 extern WNDPROC SavedEditProc;
 COLORREF EditFrameColor(bool focused, bool hovered);
-// Formatting rectangle for a client area of the given size and font height.
-RECT EditTextRect(int clientWidth, int clientHeight, int fontHeight);
+// The client area a box of the given size keeps for its text row (box coordinates): inside the
+// frame, centred vertically; the rest is non-client frame and padding.
+RECT EditTextRect(int boxWidth, int boxHeight, int lineHeight);
 bool IsFramedEdit(HWND window);
 void PaintEditFrame(HWND window);
 LRESULT CALLBACK FramedEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
