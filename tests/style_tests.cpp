@@ -1,6 +1,7 @@
 // The visual style read back as pixels: the painted face, the owner-drawn buttons, the edit
 // frames on the real window, and the vendor link.
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -440,19 +441,28 @@ TEST_F(ButtonPaintTest, ButtonCaptionIsTheButtonsWindowText)
 
 // --- Edit frames and the link on the real main window ---
 
+// The link's calls in order: "desktop" for the desktop's shell, "ShellExecuteW" for the fallback.
 struct ShellCall {
+    std::string route;
     HWND owner;
     std::wstring verb, file;
     bool noParameters, noDirectory;
     INT show;
 };
 std::vector<ShellCall> ShellCalls;
+bool DesktopShellThere = true;
+
+bool RecordDesktopShellExecute(const wchar_t* file)
+{
+    ShellCalls.push_back({"desktop", nullptr, L"", file ? file : L"(null)", true, true, 0});
+    return DesktopShellThere;
+}
 
 HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
                                     INT show)
 {
-    ShellCalls.push_back({owner, verb ? verb : L"(null)", file ? file : L"(null)", parameters == nullptr,
-                          directory == nullptr, show});
+    ShellCalls.push_back({"ShellExecuteW", owner, verb ? verb : L"(null)", file ? file : L"(null)",
+                          parameters == nullptr, directory == nullptr, show});
     return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42)); // success, as ShellExecuteW reports it
 }
 
@@ -463,6 +473,8 @@ protected:
         MainWindowTest::SetUp();
         HoveredEdit = nullptr; // a box of an earlier test's window may still be named here
         ShellCalls.clear();
+        DesktopShellThere = true;
+        DesktopShellExecuteHook = RecordDesktopShellExecute;
         ShellExecuteHook = RecordShellExecute;
         UseSpoolerState(OnePrinter);
         ASSERT_NE(nullptr, OpenMainWindow());
@@ -478,6 +490,7 @@ protected:
     }
     void TearDown() override
     {
+        DesktopShellExecuteHook = &ShellExecuteFromDesktop;
         ShellExecuteHook = &ShellExecuteW;
         MainWindowTest::TearDown();
     }
@@ -771,7 +784,7 @@ TEST(EditFrameColour, FocusThenHoverThenIdle)
     EXPECT_EQ(Rgb(ColorBorder), Rgb(EditFrameColor(false, false)));
 }
 
-TEST_F(VendorLinkTest, ReleaseOverTheLinkOpensTheVendorAddressOnce)
+TEST_F(VendorLinkTest, ReleaseOverTheLinkOpensTheVendorAddressOnceThroughTheDesktop)
 {
     const struct {
         int x, y;
@@ -785,13 +798,48 @@ TEST_F(VendorLinkTest, ReleaseOverTheLinkOpensTheVendorAddressOnce)
         ASSERT_EQ(release.opens ? 1u : 0u, ShellCalls.size()) << "release at " << where;
         if (!release.opens)
             continue;
-        const ShellCall& call = ShellCalls[0];
-        EXPECT_EQ(MainWindow, call.owner) << where;
-        EXPECT_EQ(L"open", call.verb) << where;
-        EXPECT_EQ(L"https://zeltra.example/", call.file) << where;
-        EXPECT_TRUE(call.noParameters && call.noDirectory) << where;
-        EXPECT_EQ(SW_SHOWNORMAL, call.show) << where;
+        EXPECT_EQ("desktop", ShellCalls[0].route) << where;
+        EXPECT_EQ(L"https://zeltra.example/", ShellCalls[0].file) << where;
     }
+}
+
+TEST_F(VendorLinkTest, WithoutTheDesktopsShellTheLinkFallsBackToShellExecute)
+{
+    DesktopShellThere = false;
+    SendMessageW(MainWindow, WM_LBUTTONUP, 0, MAKELPARAM(780, 39));
+    ASSERT_EQ(2u, ShellCalls.size());
+    EXPECT_EQ("desktop", ShellCalls[0].route) << "tried first";
+    const ShellCall& call = ShellCalls[1];
+    EXPECT_EQ("ShellExecuteW", call.route);
+    EXPECT_EQ(MainWindow, call.owner);
+    EXPECT_EQ(L"open", call.verb);
+    EXPECT_EQ(L"https://zeltra.example/", call.file);
+    EXPECT_TRUE(call.noParameters && call.noDirectory);
+    EXPECT_EQ(SW_SHOWNORMAL, call.show);
+}
+
+// Under Wine the desktop (explorer.exe /desktop) answers the whole route, so a script it opens runs.
+TEST(DesktopShell, OpensAFileThroughTheDesktopAndLeavesComAsItWas)
+{
+    wchar_t script[MAX_PATH];
+    wchar_t marker[MAX_PATH];
+    GetFullPathNameW(L"desktop-shell-test.bat", MAX_PATH, script, nullptr);
+    GetFullPathNameW(L"desktop-shell-test.txt", MAX_PATH, marker, nullptr);
+    DeleteFileW(marker);
+    FILE* file = _wfopen(script, L"wb");
+    ASSERT_NE(nullptr, file);
+    std::fputs("@echo opened> \"%~dp0desktop-shell-test.txt\"\r\n", file);
+    std::fclose(file);
+
+    ASSERT_TRUE(ShellExecuteFromDesktop(script)) << "the desktop's shell was not reached; is the desktop running?";
+    EXPECT_TRUE(PumpUntil([&] { return GetFileAttributesW(marker) != INVALID_FILE_ATTRIBUTES; }, 10000))
+        << "the script never ran";
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EXPECT_EQ(S_OK, com) << "COM was left initialised on this thread";
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    DeleteFileW(script);
+    DeleteFileW(marker);
 }
 
 TEST_F(VendorLinkTest, PointerOverTheLinkShowsTheHand)

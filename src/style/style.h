@@ -40,7 +40,12 @@ void PaintWindowFace(HDC dc);
 HBRUSH ControlColors(UINT message, HDC dc);
 bool IsOverLink(int x, int y);
 void OpenVendorLink();
-// What OpenVendorLink calls: ShellExecuteW unless a test puts its recorder here.
+// Opens a file or address through the desktop's own shell, with the user's unelevated rights.
+// False where that shell cannot be reached; the opening's own result is not reported.
+bool ShellExecuteFromDesktop(const wchar_t* file);
+// What OpenVendorLink calls: first the desktop's shell, then ShellExecuteW where that shell is
+// not there; tests put their recorders here.
+extern bool (*DesktopShellExecuteHook)(const wchar_t* file);
 extern HINSTANCE(WINAPI* ShellExecuteHook)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
 
 // --- Owner-drawn buttons (buttons.cpp) ---
