@@ -495,6 +495,16 @@ protected:
         MainWindowTest::TearDown();
     }
     static void MovePointerTo(POINT screen) { SetCursorPos(screen.x, screen.y); }
+    // A real click there, as the user's hand gives it.
+    static void ClickAt(POINT screen)
+    {
+        MovePointerTo(screen);
+        INPUT click[2] = {};
+        click[0].type = click[1].type = INPUT_MOUSE;
+        click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        ASSERT_EQ(2u, SendInput(2, click, sizeof(INPUT)));
+    }
     POINT Away = {};
 };
 
@@ -756,12 +766,7 @@ TEST_F(EditFrameTest, CaretSelectionAndClicksWorkInTheInsetBox)
 
     // A real click in the padding above the text row reaches the box.
     SetFocus(FormList);
-    INPUT click[2] = {};
-    click[0].type = click[1].type = INPUT_MOUSE;
-    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    MovePointerTo(POINT{box.left + 40, box.top + 2});
-    ASSERT_EQ(2u, SendInput(2, click, sizeof(INPUT)));
+    ClickAt(POINT{box.left + 40, box.top + 2});
     EXPECT_TRUE(PumpUntil([] { return GetFocus() == WidthEdit; })) << "the click above the text missed the box";
 }
 
@@ -774,6 +779,102 @@ TEST(EditText, RowIsInsideTheFrameAndCentredAndNeverOverIt)
                  {21, {1, 2, 135, 23}}, {22, {1, 1, 135, 23}}, {26, {1, 1, 135, 23}}};
     for (const auto& c : cases)
         EXPECT_EQ(RectText(c.expected), RectText(EditTextRect(136, 24, c.lineHeight))) << "line " << c.lineHeight;
+}
+
+// --- The check box's label ---
+
+class CheckLabelTest : public StyledWindowTest {};
+
+// uxtheme's GetWindowTheme, looked up so that no test program imports uxtheme.
+bool IsThemed(HWND window)
+{
+    using GetWindowThemeProc = HANDLE(WINAPI*)(HWND);
+    HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+    const auto getTheme = reinterpret_cast<GetWindowThemeProc>(
+        reinterpret_cast<void*>(GetProcAddress(uxtheme, "GetWindowTheme")));
+    const bool themed = getTheme && getTheme(window);
+    if (uxtheme)
+        FreeLibrary(uxtheme);
+    return themed;
+}
+
+// What a visual style does to the label on Windows: it leaves the parent's text colour unused.
+// Wine's light theme has no text colour of its own for check boxes and would keep the muted one,
+// so the parent's colour is made black here, the theme's colour on Windows.
+LRESULT CALLBACK LabelColourIgnored(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = MainWndProc(window, message, wParam, lParam);
+    if (message == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lParam) == CustomOnlyCheck)
+        SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
+    return result;
+}
+
+// Grey text on white blends towards white: no pixel of it is darker than the grey itself.
+bool DarkerThan(COLORREF pixel, int level)
+{
+    return GetRValue(pixel) < level || GetGValue(pixel) < level || GetBValue(pixel) < level;
+}
+
+int PixelsDarkerThan(const Picture& picture, const RECT& area, int level)
+{
+    int darker = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            darker += DarkerThan(PixelAt(picture, x, y), level);
+    return darker;
+}
+
+// Beside grey text, a focus rectangle's dots are the only darker pixels, all on the outline of
+// their bounds; a second rectangle a pixel off, or black text, puts some inside.
+bool DarkPixelsOutlineOneRectangle(const Picture& picture, const RECT& area, int level)
+{
+    RECT bounds = {area.right, area.bottom, area.left, area.top};
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (DarkerThan(PixelAt(picture, x, y), level))
+                bounds = RECT{std::min<LONG>(bounds.left, x), std::min<LONG>(bounds.top, y),
+                              std::max<LONG>(bounds.right, x + 1), std::max<LONG>(bounds.bottom, y + 1)};
+    const RECT inside = {bounds.left + 1, bounds.top + 1, bounds.right - 1, bounds.bottom - 1};
+    return bounds.left < bounds.right && PixelsDarkerThan(picture, inside, level) == 0;
+}
+
+TEST_F(CheckLabelTest, ThemedLabelIsMutedBesideTheGlyphAndAClickOnItToggles)
+{
+    ASSERT_TRUE(IsThemed(CustomOnlyCheck)) << "the check box is not themed: is Wine's light theme off in this prefix?";
+    SetWindowLongPtrW(MainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LabelColourIgnored));
+    EXPECT_EQ(L"仅显示自定义纸张", TextOf(CustomOnlyCheck)) << "the text screen readers read";
+    const RECT glyph = {0, 0, 13, 24};
+    const RECT label = {13, 0, 170, 24};
+    for (bool checked : {true, false}) {
+        RedrawWindow(CustomOnlyCheck, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        const Picture picture = BoxPicture(CustomOnlyCheck);
+        EXPECT_TRUE(AreaHasInk(picture, glyph, ColorPanel)) << "no glyph; checked " << checked;
+        EXPECT_TRUE(AreaHolds(picture, label, RGB(96, 96, 96))) << "no muted label; checked " << checked;
+        EXPECT_EQ(0, PixelsDarkerThan(picture, label, 96)) << "label pixels darker than muted; checked " << checked;
+
+        RECT box;
+        GetWindowRect(CustomOnlyCheck, &box);
+        ClickAt(POINT{box.left + 60, box.top + 12}); // the label's middle
+        const LRESULT after = checked ? BST_UNCHECKED : BST_CHECKED;
+        EXPECT_TRUE(PumpUntil([&] { return SendMessageW(CustomOnlyCheck, BM_GETCHECK, 0, 0) == after; }))
+            << "a click on the label did not toggle the box from checked " << checked;
+        MovePointerTo(Away);
+        PumpPending();
+        // Focused with its cues shown, the box has one focus rectangle, not its own beside this one.
+        if (!(SendMessageW(CustomOnlyCheck, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+            EXPECT_TRUE(DarkPixelsOutlineOneRectangle(BoxPicture(CustomOnlyCheck), label, 96))
+                << "focus rectangle; checked " << !checked;
+        }
+        SetFocus(FormList);
+    }
+    SetWindowLongPtrW(MainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWndProc));
+}
+
+TEST(CheckLabel, StartsRightOfTheGlyphAtEveryDpi)
+{
+    const RECT box = {0, 0, 170, 24};
+    EXPECT_EQ(RectText(RECT{13, 0, 170, 24}), RectText(CheckLabelRect(box, 96)));
+    EXPECT_EQ(RectText(RECT{20, 0, 170, 24}), RectText(CheckLabelRect(box, 144)));
 }
 
 TEST(EditFrameColour, FocusThenHoverThenIdle)

@@ -146,6 +146,8 @@ LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         UpdateEditButtons();
         return 0;
     }
+    if (header->idFrom == IDC_CUSTOM_ONLY_CHECK && header->code == NM_CUSTOMDRAW)
+        return DrawCheckLabel(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam));
     return DefWindowProcW(window, message, wParam, lParam);
 }
 

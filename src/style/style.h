@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 // Palette (COLORREF, 0x00BBGGRR).
 constexpr COLORREF ColorPageBackground = RGB(243, 243, 243);
@@ -56,6 +57,10 @@ struct ButtonColors {
 };
 ButtonColors ChooseButtonColors(UINT controlId, UINT itemState);
 void DrawOwnerButton(const DRAWITEMSTRUCT& item);
+// Where the check box's label goes: right of the glyph, in a box of the given client rectangle.
+RECT CheckLabelRect(const RECT& box, int dpi);
+// The check box's NM_CUSTOMDRAW: its own glyph, the label in the muted colour whatever the theme.
+LRESULT DrawCheckLabel(const NMCUSTOMDRAW& draw);
 
 // --- Framed edit boxes (edit_frame.cpp) ---
 extern HWND HoveredEdit;
