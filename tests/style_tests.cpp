@@ -1,6 +1,7 @@
 // The visual style read back as pixels: the painted face, the owner-drawn buttons, the edit
 // frames on the real window, and the vendor link.
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -439,19 +440,28 @@ TEST_F(ButtonPaintTest, ButtonCaptionIsTheButtonsWindowText)
 
 // --- Edit frames and the link on the real main window ---
 
+// The link's calls in order: "desktop" for the desktop's shell, "ShellExecuteW" for the fallback.
 struct ShellCall {
+    std::string route;
     HWND owner;
     std::wstring verb, file;
     bool noParameters, noDirectory;
     INT show;
 };
 std::vector<ShellCall> ShellCalls;
+bool DesktopShellThere = true;
+
+bool RecordDesktopShellExecute(const wchar_t* file)
+{
+    ShellCalls.push_back({"desktop", nullptr, L"", file ? file : L"(null)", true, true, 0});
+    return DesktopShellThere;
+}
 
 HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
                                     INT show)
 {
-    ShellCalls.push_back({owner, verb ? verb : L"(null)", file ? file : L"(null)", parameters == nullptr,
-                          directory == nullptr, show});
+    ShellCalls.push_back({"ShellExecuteW", owner, verb ? verb : L"(null)", file ? file : L"(null)",
+                          parameters == nullptr, directory == nullptr, show});
     return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42)); // success, as ShellExecuteW reports it
 }
 
@@ -462,6 +472,8 @@ protected:
         MainWindowTest::SetUp();
         HoveredEdit = nullptr; // a box of an earlier test's window may still be named here
         ShellCalls.clear();
+        DesktopShellThere = true;
+        DesktopShellExecuteHook = RecordDesktopShellExecute;
         ShellExecuteHook = RecordShellExecute;
         UseSpoolerState(OnePrinter);
         ASSERT_NE(nullptr, OpenMainWindow());
@@ -477,10 +489,21 @@ protected:
     }
     void TearDown() override
     {
+        DesktopShellExecuteHook = &ShellExecuteFromDesktop;
         ShellExecuteHook = &ShellExecuteW;
         MainWindowTest::TearDown();
     }
     static void MovePointerTo(POINT screen) { SetCursorPos(screen.x, screen.y); }
+    // A real click there, as the user's hand gives it.
+    static void ClickAt(POINT screen)
+    {
+        MovePointerTo(screen);
+        INPUT click[2] = {};
+        click[0].type = click[1].type = INPUT_MOUSE;
+        click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        ASSERT_EQ(2u, SendInput(2, click, sizeof(INPUT)));
+    }
     POINT Away = {};
 };
 
@@ -595,7 +618,7 @@ TEST_F(EditFrameTest, FrameSurvivesTheBoxRepaintingItselfAndItsBorder)
     EXPECT_EQ(Rgb(ColorAccent), Rgb(FramePixel(NameEdit))) << "focused box after its WM_PAINT";
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "idle box after its WM_PAINT";
 
-    // On Windows the border repaint draws the system border over the frame.
+    // A border repaint must end with the frame on top.
     MarkFramePixel(WidthEdit);
     SendMessageW(WidthEdit, WM_NCPAINT, 1, 0);
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "idle box after its WM_NCPAINT";
@@ -629,16 +652,12 @@ TEST_F(EditFrameTest, FramedBoxesStillEditAndAnswerAsBefore)
     SendMessageW(WidthEdit, WM_CHAR, L'5', 1);
     EXPECT_EQ(L"75", TextOf(WidthEdit));
     EXPECT_EQ(2, SendMessageW(WidthEdit, WM_GETTEXTLENGTH, 0, 0));
-}
 
-// EM_SETRECT requests on their way to the boxes (Wine itself ignores them on single-line edits).
-std::vector<std::pair<HWND, RECT>> SetRects;
-
-LRESULT CALLBACK RecordSetRect(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == EM_SETRECT && lParam)
-        SetRects.push_back({window, *reinterpret_cast<const RECT*>(lParam)});
-    return CallWindowProcW(FramedEditProc, window, message, wParam, lParam);
+    // A font set again brings the edit's own margins back; the box keeps its inset.
+    SendMessageW(WidthEdit, WM_SETFONT, reinterpret_cast<WPARAM>(UiFont), TRUE);
+    const LRESULT margins = SendMessageW(WidthEdit, EM_GETMARGINS, 0, 0);
+    EXPECT_EQ(7, LOWORD(margins)) << "left margin";
+    EXPECT_EQ(7, HIWORD(margins)) << "right margin";
 }
 
 std::string RectText(const RECT& r)
@@ -647,55 +666,148 @@ std::string RectText(const RECT& r)
            std::to_string(r.bottom) + ")";
 }
 
-TEST_F(EditFrameTest, CenteringSetsEachBoxesTextRectangleInOrderAndRedraws)
+// What the box shows, frame included, one pixel per window coordinate.
+Picture BoxPicture(HWND box)
 {
-    HWND boxes[] = {SearchEdit, NameEdit, WidthEdit, HeightEdit};
-    HDC dc = GetDC(NameEdit);
-    HGDIOBJ old = SelectObject(dc, UiFont);
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(NameEdit, dc);
-
-    for (HWND box : boxes) {
-        SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordSetRect));
-        ValidateRect(box, nullptr);
-    }
-    SetRects.clear();
-    CenterAllEdits();
-    const std::vector<std::pair<HWND, RECT>> sent = SetRects;
-    ASSERT_EQ(4u, sent.size());
-    for (size_t i = 0; i < 4; ++i) {
-        RECT client;
-        GetClientRect(boxes[i], &client);
-        EXPECT_EQ(boxes[i], sent[i].first) << "request " << i;
-        EXPECT_EQ(RectText(EditTextRect(client.right, client.bottom, metrics.tmHeight)), RectText(sent[i].second))
-            << "box id " << GetDlgCtrlID(boxes[i]);
-        EXPECT_TRUE(GetUpdateRect(boxes[i], nullptr, FALSE)) << "box id " << GetDlgCtrlID(boxes[i]) << " not redrawn";
-    }
-
-    HFONT font = UiFont;
-    UiFont = nullptr;
-    ValidateRect(NameEdit, nullptr);
-    SetRects.clear();
-    CenterEditText(NameEdit);
-    CenterEditText(nullptr);
-    UiFont = font;
-    EXPECT_EQ(0u, SetRects.size()) << "centred without a font";
-    EXPECT_FALSE(GetUpdateRect(NameEdit, nullptr, FALSE)) << "redrawn without a font";
-    for (HWND box : boxes)
-        SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FramedEditProc));
+    RECT r;
+    GetWindowRect(box, &r);
+    HDC source = GetWindowDC(box);
+    const Picture picture = Render(r.right - r.left, r.bottom - r.top, Sentinel, [&](HDC dc) {
+        BitBlt(dc, 0, 0, r.right - r.left, r.bottom - r.top, source, 0, 0, SRCCOPY);
+    });
+    ReleaseDC(box, source);
+    return picture;
 }
 
-TEST(EditText, RectangleIsInsetAndCentredButNeverAboveOnePixel)
+// The bounds of the text's ink: every pixel inside the frame that is not the panel's white.
+RECT InkInsideFrame(const Picture& picture)
+{
+    RECT ink = {};
+    for (int y = 1; y < picture.height - 1; ++y)
+        for (int x = 1; x < picture.width - 1; ++x) {
+            const RECT pixel = {x, y, x + 1, y + 1};
+            if (PixelAt(picture, x, y) != ColorPanel)
+                UnionRect(&ink, &ink, &pixel);
+        }
+    return ink;
+}
+
+TEST_F(EditFrameTest, TextStartsSevenPixelsInsideTheFrameInTheMiddleOfTheBox)
+{
+    SetFocus(FormList);
+    const std::pair<HWND, const wchar_t*> cases[] = {{WidthEdit, L"241"}, {NameEdit, L"纸张"}, {SearchEdit, L""}};
+    for (const auto& c : cases) { // the empty search box shows its cue banner
+        SetWindowTextW(c.first, c.second);
+        PumpPending();
+        const Picture picture = BoxPicture(c.first);
+        const RECT ink = InkInsideFrame(picture);
+        const std::string what = "box id " + std::to_string(GetDlgCtrlID(c.first)) + ", ink " + RectText(ink);
+        ASSERT_LT(ink.left, ink.right) << what;
+        EXPECT_NEAR(1 + 7, ink.left, 1) << what;
+        EXPECT_NEAR(picture.height / 2.0, (ink.top + ink.bottom) / 2.0, 1) << what;
+    }
+}
+
+TEST_F(EditFrameTest, LongTextScrollsInsideTheInsetAndNeverOverTheFrame)
+{
+    SetFocus(NameEdit);
+    SetWindowTextW(NameEdit, L"Zeltra 241x140mm 自定义纸张 很长很长的名称 0123456789");
+    SendMessageW(NameEdit, EM_SETSEL, 0x7FFF, 0x7FFF);
+    SetFocus(FormList); // no caret in the picture
+    PumpPending();
+    EXPECT_LT(static_cast<short>(LOWORD(SendMessageW(NameEdit, EM_POSFROMCHAR, 0, 0))), 0) << "not scrolled";
+    for (int side = 0; side < 4; ++side)
+        EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(NameEdit, side))) << "side " << side;
+    const Picture picture = BoxPicture(NameEdit);
+    const RECT ink = InkInsideFrame(picture);
+    const RECT inset = {7, 2, picture.width - 7, picture.height - 2};
+    RECT inside;
+    IntersectRect(&inside, &ink, &inset);
+    EXPECT_TRUE(EqualRect(&inside, &ink)) << "ink " << RectText(ink) << " beyond " << RectText(inset);
+}
+
+TEST_F(EditFrameTest, SelectionCaretAndAClickInThePaddingWorkInTheInsetBox)
+{
+    SetFocus(WidthEdit);
+    SendMessageW(WidthEdit, EM_SETSEL, 0, -1);
+    PumpPending();
+    const Picture selected = BoxPicture(WidthEdit);
+    const RECT ink = InkInsideFrame(selected);
+    EXPECT_TRUE(AreaHolds(selected, ink, GetSysColor(COLOR_HIGHLIGHT))) << "no selection to be seen";
+    EXPECT_NEAR(selected.height / 2.0, (ink.top + ink.bottom) / 2.0, 1) << "selection " << RectText(ink);
+
+    SendMessageW(WidthEdit, EM_SETSEL, 0, 0);
+    RECT box;
+    GetWindowRect(WidthEdit, &box);
+    POINT caret = {};
+    GetCaretPos(&caret);
+    MapWindowPoints(WidthEdit, nullptr, &caret, 1);
+    EXPECT_NEAR(ink.left, caret.x - box.left, 1) << "caret before the first character";
+
+    SetFocus(FormList);
+    ClickAt(POINT{box.left + 40, box.top + 2});
+    EXPECT_TRUE(PumpUntil([] { return GetFocus() == WidthEdit; })) << "a click above the text missed the box";
+}
+
+TEST(EditText, RowIsInsideTheFrameAndCentredAndNeverOverIt)
 {
     const struct {
-        int fontHeight;
+        int lineHeight;
         RECT expected;
-    } cases[] = {{16, {7, 3, 127, 20}}, {17, {7, 2, 127, 20}}, {19, {7, 1, 127, 21}},
-                 {23, {7, 1, 127, 25}}, {26, {7, 1, 127, 28}}};
+    } cases[] = {{13, {1, 6, 135, 19}}, {16, {1, 4, 135, 20}}, {17, {1, 4, 135, 21}},
+                 {21, {1, 2, 135, 23}}, {22, {1, 1, 135, 23}}, {26, {1, 1, 135, 23}}};
     for (const auto& c : cases)
-        EXPECT_EQ(RectText(c.expected), RectText(EditTextRect(134, 22, c.fontHeight))) << "font " << c.fontHeight;
+        EXPECT_EQ(RectText(c.expected), RectText(EditTextRect(136, 24, c.lineHeight))) << "line " << c.lineHeight;
+}
+
+// --- The check box's label ---
+
+class CheckLabelTest : public StyledWindowTest {};
+
+// uxtheme's GetWindowTheme, looked up so that no test program imports uxtheme.
+bool IsThemed(HWND window)
+{
+    HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+    const auto getTheme = reinterpret_cast<HANDLE(WINAPI*)(HWND)>(
+        reinterpret_cast<void*>(GetProcAddress(uxtheme, "GetWindowTheme")));
+    return getTheme && getTheme(window); // uxtheme stays loaded: the box itself uses it
+}
+
+// A theme on Windows draws the label in its own black, whatever colour the parent sets. Wine's
+// light theme has no colour of its own for check boxes and keeps the parent's, so the parent's
+// is made black here.
+LRESULT CALLBACK LabelColourIgnored(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = MainWndProc(window, message, wParam, lParam);
+    if (message == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lParam) == CustomOnlyCheck)
+        SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0, 0, 0));
+    return result;
+}
+
+TEST_F(CheckLabelTest, ThemedLabelIsMutedBesideTheGlyphAndAClickOnItToggles)
+{
+    ASSERT_TRUE(IsThemed(CustomOnlyCheck)) << "the check box is not themed: is Wine's light theme off in this prefix?";
+    SetWindowLongPtrW(MainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LabelColourIgnored));
+    EXPECT_EQ(L"仅显示自定义纸张", TextOf(CustomOnlyCheck)) << "the text screen readers read";
+    const RECT glyph = {0, 0, 13, 24};
+    const RECT label = {13, 0, 170, 24};
+    for (bool checked : {true, false}) {
+        RedrawWindow(CustomOnlyCheck, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        const Picture picture = BoxPicture(CustomOnlyCheck);
+        EXPECT_TRUE(AreaHasInk(picture, glyph, ColorPanel)) << "no glyph; checked " << checked;
+        EXPECT_TRUE(AreaHolds(picture, label, RGB(96, 96, 96))) << "no muted label; checked " << checked;
+        EXPECT_FALSE(AreaHolds(picture, label, RGB(0, 0, 0))) << "a black label; checked " << checked;
+
+        RECT box;
+        GetWindowRect(CustomOnlyCheck, &box);
+        ClickAt(POINT{box.left + 60, box.top + 12}); // the label's middle
+        const LRESULT after = checked ? BST_UNCHECKED : BST_CHECKED;
+        EXPECT_TRUE(PumpUntil([&] { return SendMessageW(CustomOnlyCheck, BM_GETCHECK, 0, 0) == after; }))
+            << "a click on the label did not toggle the box from checked " << checked;
+        MovePointerTo(Away);
+        SetFocus(FormList); // no focus rectangle in the next picture
+    }
+    SetWindowLongPtrW(MainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWndProc));
 }
 
 TEST(EditFrameColour, FocusThenHoverThenIdle)
@@ -706,7 +818,7 @@ TEST(EditFrameColour, FocusThenHoverThenIdle)
     EXPECT_EQ(Rgb(ColorBorder), Rgb(EditFrameColor(false, false)));
 }
 
-TEST_F(VendorLinkTest, ReleaseOverTheLinkOpensTheVendorAddressOnce)
+TEST_F(VendorLinkTest, ReleaseOverTheLinkOpensTheVendorAddressOnceThroughTheDesktop)
 {
     const struct {
         int x, y;
@@ -720,13 +832,47 @@ TEST_F(VendorLinkTest, ReleaseOverTheLinkOpensTheVendorAddressOnce)
         ASSERT_EQ(release.opens ? 1u : 0u, ShellCalls.size()) << "release at " << where;
         if (!release.opens)
             continue;
-        const ShellCall& call = ShellCalls[0];
-        EXPECT_EQ(MainWindow, call.owner) << where;
-        EXPECT_EQ(L"open", call.verb) << where;
-        EXPECT_EQ(L"https://zeltra.example/", call.file) << where;
-        EXPECT_TRUE(call.noParameters && call.noDirectory) << where;
-        EXPECT_EQ(SW_SHOWNORMAL, call.show) << where;
+        EXPECT_EQ("desktop", ShellCalls[0].route) << where;
+        EXPECT_EQ(L"https://zeltra.example/", ShellCalls[0].file) << where;
     }
+}
+
+TEST_F(VendorLinkTest, WithoutTheDesktopsShellTheLinkFallsBackToShellExecute)
+{
+    DesktopShellThere = false;
+    SendMessageW(MainWindow, WM_LBUTTONUP, 0, MAKELPARAM(780, 39));
+    ASSERT_EQ(2u, ShellCalls.size());
+    EXPECT_EQ("desktop", ShellCalls[0].route) << "tried first";
+    const ShellCall& call = ShellCalls[1];
+    EXPECT_EQ("ShellExecuteW", call.route);
+    EXPECT_EQ(MainWindow, call.owner);
+    EXPECT_EQ(L"open", call.verb);
+    EXPECT_EQ(L"https://zeltra.example/", call.file);
+    EXPECT_TRUE(call.noParameters && call.noDirectory);
+    EXPECT_EQ(SW_SHOWNORMAL, call.show);
+}
+
+// Under Wine the desktop (explorer.exe /desktop) answers the whole route: a script it opens runs.
+TEST(DesktopShell, OpensAFileThroughTheDesktopAndLeavesComAsItWas)
+{
+    wchar_t script[MAX_PATH], marker[MAX_PATH];
+    GetFullPathNameW(L"desktop-shell-test.bat", MAX_PATH, script, nullptr);
+    GetFullPathNameW(L"desktop-shell-test.txt", MAX_PATH, marker, nullptr);
+    DeleteFileW(marker);
+    FILE* file = _wfopen(script, L"wb");
+    ASSERT_NE(nullptr, file);
+    std::fputs("@echo opened> \"%~dp0desktop-shell-test.txt\"\r\n", file);
+    std::fclose(file);
+
+    ASSERT_TRUE(ShellExecuteFromDesktop(script)) << "the desktop's shell was not reached; is the desktop running?";
+    EXPECT_TRUE(PumpUntil([&] { return GetFileAttributesW(marker) != INVALID_FILE_ATTRIBUTES; }, 10000))
+        << "the script never ran";
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EXPECT_EQ(S_OK, com) << "COM was left initialised on this thread";
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    DeleteFileW(script);
+    DeleteFileW(marker);
 }
 
 TEST_F(VendorLinkTest, PointerOverTheLinkShowsTheHand)
@@ -746,3 +892,4 @@ TEST_F(VendorLinkTest, PointerOverTheLinkShowsTheHand)
 }
 
 } // namespace
+

@@ -47,7 +47,8 @@ struct ChildControl {
     int x, y, width, height;
 };
 
-const DWORD EditStyle = WS_BORDER | ES_AUTOHSCROLL;
+// No WS_BORDER: the boxes draw their own frame in the non-client area FramedEditProc reserves.
+const DWORD EditStyle = ES_AUTOHSCROLL;
 
 const ChildControl ChildControls[] = {
     {&PrinterCombo, IDC_PRINTER_COMBO, L"ComboBox", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 100, 84, 650, 28},
@@ -145,6 +146,8 @@ LRESULT OnNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         UpdateEditButtons();
         return 0;
     }
+    if (header->idFrom == IDC_CUSTOM_ONLY_CHECK && header->code == NM_CUSTOMDRAW)
+        return DrawCheckLabel(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam));
     return DefWindowProcW(window, message, wParam, lParam);
 }
 

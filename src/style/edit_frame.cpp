@@ -1,4 +1,4 @@
-// Edit boxes with a one-pixel frame that follows focus and hover, and text centred vertically.
+// Edit boxes with a one-pixel frame that follows focus and hover, and their text inset and centred.
 #include "style/style.h"
 
 #include <initializer_list>
@@ -10,6 +10,7 @@ WNDPROC SavedEditProc;
 
 namespace {
 
+const int FrameWidth = 1;
 const int TextInset = 7;
 
 // The pointer entered the box: it takes the hover look from whichever box had it.
@@ -35,6 +36,36 @@ void LeaveHover(HWND window)
     PaintEditFrame(window);
 }
 
+// One line of the box's own font is as tall as the edit makes its text row.
+int LineHeight(HWND window)
+{
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+    HDC dc = GetDC(window);
+    HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    if (oldFont)
+        SelectObject(dc, oldFont);
+    ReleaseDC(window, dc);
+    return metrics.tmHeight;
+}
+
+RECT TextRowOf(HWND window, const RECT& box)
+{
+    return EditTextRect(box.right - box.left, box.bottom - box.top, LineHeight(window));
+}
+
+// A single-line edit draws its text at the top of its client area and ignores EM_SETRECT, so the
+// client area is made the text row itself: frame and the spare height become non-client.
+LRESULT CalcTextRow(HWND window, LPARAM lParam)
+{
+    RECT* rect = reinterpret_cast<RECT*>(lParam); // NCCALCSIZE_PARAMS starts with the same rectangle
+    RECT row = TextRowOf(window, *rect);
+    OffsetRect(&row, rect->left, rect->top);
+    *rect = row;
+    return 0;
+}
+
 } // namespace
 
 COLORREF EditFrameColor(bool focused, bool hovered)
@@ -46,12 +77,14 @@ COLORREF EditFrameColor(bool focused, bool hovered)
     return ColorBorder;
 }
 
-RECT EditTextRect(int clientWidth, int clientHeight, int fontHeight)
+RECT EditTextRect(int boxWidth, int boxHeight, int lineHeight)
 {
-    int top = (clientHeight - fontHeight) / 2;
-    if (top < 1)
-        top = 1;
-    return RECT{TextInset, top, clientWidth - TextInset, top + fontHeight + 1};
+    const int inner = boxHeight - 2 * FrameWidth;
+    if (lineHeight >= inner)
+        return RECT{FrameWidth, FrameWidth, boxWidth - FrameWidth, boxHeight - FrameWidth};
+    // An odd spare pixel goes above: ink sits high in its line, the descent is mostly empty.
+    const int top = FrameWidth + (inner - lineHeight + 1) / 2;
+    return RECT{FrameWidth, top, boxWidth - FrameWidth, top + lineHeight};
 }
 
 bool IsFramedEdit(HWND window)
@@ -72,21 +105,43 @@ void PaintEditFrame(HWND window)
     HDC dc = GetWindowDC(window);
     if (!dc)
         return;
-    RECT rect;
-    GetWindowRect(window, &rect);
-    OffsetRect(&rect, -rect.left, -rect.top);
-    HBRUSH brush = CreateSolidBrush(EditFrameColor(GetFocus() == window, HoveredEdit == window));
-    FrameRect(dc, &rect, brush);
-    DeleteObject(brush);
+    RECT box;
+    GetWindowRect(window, &box);
+    RECT client;
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    OffsetRect(&client, -box.left, -box.top);
+    OffsetRect(&box, -box.left, -box.top);
+    // The padding above and below the text row, inside the frame.
+    const RECT padding[] = {{FrameWidth, FrameWidth, box.right - FrameWidth, client.top},
+                            {FrameWidth, client.bottom, box.right - FrameWidth, box.bottom - FrameWidth}};
+    HBRUSH panel = CreateSolidBrush(ColorPanel);
+    for (const RECT& band : padding)
+        FillRect(dc, &band, panel);
+    DeleteObject(panel);
+    HBRUSH frame = CreateSolidBrush(EditFrameColor(GetFocus() == window, HoveredEdit == window));
+    FrameRect(dc, &box, frame);
+    DeleteObject(frame);
     ReleaseDC(window, dc);
 }
 
 LRESULT CALLBACK FramedEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_MOUSEMOVE)
+    switch (message) {
+    case WM_NCCALCSIZE:
+        return CalcTextRow(window, lParam);
+    case WM_NCHITTEST:
+        // The padding belongs to the box: a click there puts the caret in, the pointer there is hovering.
+        return HTCLIENT;
+    case WM_MOUSEMOVE:
         EnterHover(window);
-    else if (message == WM_MOUSELEAVE)
+        break;
+    case WM_MOUSELEAVE:
         LeaveHover(window);
+        break;
+    default:
+        break;
+    }
 
     const LRESULT result = CallWindowProcW(SavedEditProc, window, message, wParam, lParam);
 
@@ -94,10 +149,11 @@ LRESULT CALLBACK FramedEditProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
     case WM_NCPAINT:
-    // Wine's edit paints its own border inside the client area on every WM_PAINT; on Windows this
-    // lands on pixels the frame already holds.
-    case WM_PAINT:
         PaintEditFrame(window);
+        break;
+    case WM_SETFONT:
+        // A new font brings the edit's default margins and another line height.
+        CenterEditText(window);
         break;
     default:
         break;
@@ -118,19 +174,20 @@ void InstallFramedEdit(HWND window)
 
 void CenterEditText(HWND window)
 {
-    if (!window || !UiFont)
+    if (!window)
         return;
+    const LRESULT margins = MAKELONG(TextInset, TextInset);
+    if (SendMessageW(window, EM_GETMARGINS, 0, 0) != margins)
+        SendMessageW(window, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+    // Only when the text row is not where it belongs: the frame change repaints the whole box.
+    RECT box;
+    GetWindowRect(window, &box);
     RECT client;
     GetClientRect(window, &client);
-    HDC dc = GetDC(window);
-    HGDIOBJ oldFont = SelectObject(dc, UiFont);
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, oldFont);
-    ReleaseDC(window, dc);
-    RECT rect = EditTextRect(client.right, client.bottom, metrics.tmHeight);
-    SendMessageW(window, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&rect));
-    InvalidateRect(window, nullptr, TRUE);
+    const RECT row = TextRowOf(window, box);
+    if (client.right != row.right - row.left || client.bottom != row.bottom - row.top)
+        SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                     SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CenterAllEdits()

@@ -1,7 +1,11 @@
 // The painted window face: page, logo, panels and labels, plus the control colours and the link.
 #include "style/style.h"
 
+#include <exdisp.h>
 #include <shellapi.h>
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shobjidl.h>
 
 #include "app/app.h"
 
@@ -15,6 +19,7 @@ const RECT LinkRect = {700, 20, 862, 58};
 const wchar_t VendorHost[] = L"zeltra.example";
 const wchar_t VendorAddress[] = L"https://zeltra.example/";
 
+bool (*DesktopShellExecuteHook)(const wchar_t*) = &ShellExecuteFromDesktop;
 HINSTANCE(WINAPI* ShellExecuteHook)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) = &ShellExecuteW;
 
 namespace {
@@ -71,6 +76,49 @@ void DeleteIfSet(HGDIOBJ object)
 {
     if (object)
         DeleteObject(object);
+}
+
+template <typename Interface>
+void ReleaseIfSet(Interface* object)
+{
+    if (object)
+        object->Release();
+}
+
+// The automation object of the desktop's folder view: the shell that runs with the user's own,
+// unelevated rights. Null where there is no such desktop (another shell, or none running).
+IShellDispatch2* DesktopShell()
+{
+    IShellWindows* windows = nullptr;
+    IDispatch* desktop = nullptr;
+    IServiceProvider* provider = nullptr;
+    IShellBrowser* browser = nullptr;
+    IShellView* view = nullptr;
+    IDispatch* background = nullptr;
+    IShellFolderViewDual* folderView = nullptr;
+    IDispatch* application = nullptr;
+    IShellDispatch2* shell = nullptr;
+    VARIANT none;
+    VariantInit(&none);
+    LONG desktopWindow = 0;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&windows))) &&
+        windows->FindWindowSW(&none, &none, SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH, &desktop) == S_OK &&
+        desktop && SUCCEEDED(desktop->QueryInterface(IID_PPV_ARGS(&provider))) &&
+        SUCCEEDED(provider->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(&browser))) &&
+        SUCCEEDED(browser->QueryActiveShellView(&view)) &&
+        SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&background))) &&
+        SUCCEEDED(background->QueryInterface(IID_PPV_ARGS(&folderView))) &&
+        SUCCEEDED(folderView->get_Application(&application)) && application)
+        application->QueryInterface(IID_PPV_ARGS(&shell));
+    ReleaseIfSet(application);
+    ReleaseIfSet(folderView);
+    ReleaseIfSet(background);
+    ReleaseIfSet(view);
+    ReleaseIfSet(browser);
+    ReleaseIfSet(provider);
+    ReleaseIfSet(desktop);
+    ReleaseIfSet(windows);
+    return shell;
 }
 
 } // namespace
@@ -164,7 +212,30 @@ bool IsOverLink(int x, int y)
     return x >= LinkRect.left && x <= LinkRect.right && y >= LinkRect.top && y <= LinkRect.bottom;
 }
 
+bool ShellExecuteFromDesktop(const wchar_t* file)
+{
+    // COM only for the click, so start-up does not pay for it.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    IShellDispatch2* shell = DesktopShell();
+    if (shell) {
+        // The desktop's process starts the program, so it may bring that window to the front.
+        CoAllowSetForegroundWindow(shell, nullptr);
+        BSTR name = SysAllocString(file);
+        VARIANT none;
+        VariantInit(&none);
+        if (name)
+            shell->ShellExecute(name, none, none, none, none);
+        SysFreeString(name);
+        shell->Release();
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return shell != nullptr;
+}
+
 void OpenVendorLink()
 {
-    ShellExecuteHook(MainWindow, L"open", VendorAddress, nullptr, nullptr, SW_SHOWNORMAL);
+    // ShellExecuteW from this elevated process would start the browser elevated too.
+    if (!DesktopShellExecuteHook(VendorAddress))
+        ShellExecuteHook(MainWindow, L"open", VendorAddress, nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 // Palette (COLORREF, 0x00BBGGRR).
 constexpr COLORREF ColorPageBackground = RGB(243, 243, 243);
@@ -40,7 +41,12 @@ void PaintWindowFace(HDC dc);
 HBRUSH ControlColors(UINT message, HDC dc);
 bool IsOverLink(int x, int y);
 void OpenVendorLink();
-// What OpenVendorLink calls: ShellExecuteW unless a test puts its recorder here.
+// Opens a file or address through the desktop's own shell, with the user's unelevated rights.
+// False where that shell cannot be reached; the opening's own result is not reported.
+bool ShellExecuteFromDesktop(const wchar_t* file);
+// What OpenVendorLink calls: first the desktop's shell, then ShellExecuteW where that shell is
+// not there; tests put their recorders here.
+extern bool (*DesktopShellExecuteHook)(const wchar_t* file);
 extern HINSTANCE(WINAPI* ShellExecuteHook)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
 
 // --- Owner-drawn buttons (buttons.cpp) ---
@@ -51,13 +57,18 @@ struct ButtonColors {
 };
 ButtonColors ChooseButtonColors(UINT controlId, UINT itemState);
 void DrawOwnerButton(const DRAWITEMSTRUCT& item);
+// Where the check box's label goes: right of the glyph, in a box of the given client rectangle.
+RECT CheckLabelRect(const RECT& box, int dpi);
+// The check box's NM_CUSTOMDRAW: its own glyph, the label in the muted colour whatever the theme.
+LRESULT DrawCheckLabel(const NMCUSTOMDRAW& draw);
 
 // --- Framed edit boxes (edit_frame.cpp) ---
 extern HWND HoveredEdit;
 extern WNDPROC SavedEditProc;
 COLORREF EditFrameColor(bool focused, bool hovered);
-// Formatting rectangle for a client area of the given size and font height.
-RECT EditTextRect(int clientWidth, int clientHeight, int fontHeight);
+// The client area a box of the given size keeps for its text row (box coordinates): inside the
+// frame, centred vertically; the rest is non-client frame and padding.
+RECT EditTextRect(int boxWidth, int boxHeight, int lineHeight);
 bool IsFramedEdit(HWND window);
 void PaintEditFrame(HWND window);
 LRESULT CALLBACK FramedEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
