@@ -37,20 +37,23 @@ int ReadFormOperands(const CommandLine& line, std::wstring* name, int32_t* width
     return ExitDone;
 }
 
-// One change on a printer opened for administration, closed again before returning.
-DWORD ChangeForm(const std::wstring& printer, const PaperForm* stored, const std::wstring& name, int32_t width,
-                 int32_t height, bool remove)
+enum class Change { Add, Set, Delete };
+
+// One change on a printer opened for administration, closed again before returning. Set and
+// Delete find the form by the name the table holds (key); the record carries name.
+DWORD ChangeForm(const std::wstring& printer, Change change, const std::wstring& key, const std::wstring& name,
+                 int32_t width, int32_t height)
 {
     HANDLE handle = nullptr;
     DWORD code = OpenPrinterFor(printer, PRINTER_ALL_ACCESS, &handle);
     if (code != ERROR_SUCCESS)
         return code;
-    if (remove)
-        code = DeleteUserForm(handle, stored->name);
-    else if (stored)
-        code = SetUserForm(handle, stored->name, name, width, height);
-    else
+    if (change == Change::Add)
         code = AddUserForm(handle, name, width, height);
+    else if (change == Change::Set)
+        code = SetUserForm(handle, key, name, width, height);
+    else
+        code = DeleteUserForm(handle, key);
     Spooler.ClosePrinter(handle);
     return code;
 }
@@ -75,6 +78,22 @@ Step PlanImport(const std::vector<PaperForm>& table, const FileForm& form, Paper
 struct ImportTally {
     size_t added = 0, updated = 0, unchanged = 0, failed = 0;
 };
+
+// Where a form that went (or would go) as planned is counted; a conflict counts as failed.
+size_t* Counter(ImportTally* tally, Step step)
+{
+    switch (step) {
+    case Step::Add:
+        return &tally->added;
+    case Step::Set:
+        return &tally->updated;
+    case Step::Unchanged:
+        return &tally->unchanged;
+    case Step::Conflict:
+        break;
+    }
+    return &tally->failed;
+}
 
 // The one line import prints for a form; dry runs say what would happen.
 std::wstring ImportLine(Step step, const FileForm& form, const PaperForm& stored, bool dryRun)
@@ -240,7 +259,7 @@ int AddCommand(const CommandLine& line)
                    L"。要修改它的尺寸请用 set 命令。");
         return ExitUsage;
     }
-    const DWORD result = ChangeForm(printer, nullptr, name, width, height, false);
+    const DWORD result = ChangeForm(printer, Change::Add, name, name, width, height);
     if (result != ERROR_SUCCESS) {
         PrintError(FailureText(L"添加", result));
         return ExitFailed;
@@ -271,8 +290,8 @@ int SetCommand(const CommandLine& line)
         PrintLine(L"纸张尺寸没有变化：" + stored.name + L"（" + ExactSizeText(width, height) + L"）。");
         return ExitDone;
     }
-    // Found by the name the table holds; the record carries the name as typed (a change of case at most).
-    const DWORD result = ChangeForm(printer, &stored, name, width, height, false);
+    // The record carries the name as typed: a change of case at most, as in the GUI.
+    const DWORD result = ChangeForm(printer, Change::Set, stored.name, name, width, height);
     if (result != ERROR_SUCCESS) {
         PrintError(FailureText(L"修改", result));
         return ExitFailed;
@@ -295,7 +314,7 @@ int DeleteCommand(const CommandLine& line)
         PrintError(ProtectedFromDelete);
         return ExitUsage;
     }
-    const DWORD result = ChangeForm(printer, &stored, stored.name, 0, 0, true);
+    const DWORD result = ChangeForm(printer, Change::Delete, stored.name, stored.name, 0, 0);
     if (result != ERROR_SUCCESS) {
         PrintError(FailureText(L"删除", result));
         return ExitFailed;
@@ -363,14 +382,7 @@ int ImportCommand(const CommandLine& line)
         const Step step = PlanImport(table, form, &stored);
         if (step == Step::Unchanged || step == Step::Conflict || line.dryRun) {
             PrintLine(ImportLine(step, form, stored, line.dryRun));
-            if (step == Step::Add)
-                ++tally.added;
-            else if (step == Step::Set)
-                ++tally.updated;
-            else if (step == Step::Unchanged)
-                ++tally.unchanged;
-            else
-                ++tally.failed;
+            ++*Counter(&tally, step);
             continue;
         }
         // One administrative open for all the changes, made at the first of them.
@@ -384,7 +396,7 @@ int ImportCommand(const CommandLine& line)
                                        : SetUserForm(handle, stored.name, form.name, form.width, form.height);
         if (result == ERROR_SUCCESS) {
             PrintLine(ImportLine(step, form, stored, false));
-            ++(step == Step::Add ? tally.added : tally.updated);
+            ++*Counter(&tally, step);
         } else {
             PrintLine(L"失败：" + form.name + L"：" + FailureText(step == Step::Add ? L"添加" : L"修改", result));
             ++tally.failed;

@@ -219,7 +219,7 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
             return UsageError(L"参数个数不对。" + usage);
         if (line.printer.empty() && (seen & PrinterOption))
             return UsageError(L"--printer 后面缺少打印机名称。");
-        if (line.format.empty())
+        if (!(seen & FormatOption))
             line.format = L"text";
         if (line.format != L"text" && line.format != L"csv" && line.format != L"json")
             return UsageError(L"--format 只能是 text、csv 或 json。");
