@@ -6,5 +6,10 @@ out=$(mktemp)
 /usr/lib/wine/wine64 "$@" >"$out" 2>&1 </dev/null
 status=$?
 cat "$out"
+# A program that crashes under Wine's automatic debugger still exits with status 0.
+if [ $status -eq 0 ] && grep -q '^wine: Unhandled ' "$out"; then
+    echo "wine-run.sh: the program crashed" >&2
+    status=1
+fi
 rm -f "$out"
 exit $status

@@ -140,7 +140,20 @@ bench)
     install_standin
     make_locale
     env "${chinese_env[@]}" ${ZELTRA_BENCH_WRAP:-} "$wine64" "$build/bin/zeltra_bench.exe" ;;
+forms)
+    # zeltra-forms.exe with the given arguments, on the demo spooler of `run`.
+    install_packages
+    configure_and_build >/dev/null
+    start_wine
+    install_standin
+    state="$build/demo-state.txt"
+    [ -f "$state" ] || cp "$here/spooler/demo-state.txt" "$state"
+    export ZELTRA_SPOOLER_STATE="$state"
+    make_locale
+    status=0
+    env "${chinese_env[@]}" "$wine64" "$build/bin/zeltra-forms.exe" "${@:2}" || status=$?
+    exit $status ;;
 *)
-    echo "usage: $0 deps|build|test|run|bench" >&2
+    echo "usage: $0 deps|build|test|run|bench|forms [ARGS]" >&2
     exit 2 ;;
 esac

@@ -47,11 +47,9 @@ void AddCustomForm()
     int32_t height = 0;
     if (!ReadEditorFields(&name, &width, &height))
         return;
-    for (const PaperForm& form : FormCatalogue) {
-        if (NamesEqual(form.name, name)) {
-            ShowMessage(L"已经存在同名纸张。请选中它后使用\u201C修改\u201D。", AppTitle, Notice);
-            return;
-        }
+    if (FindFormByName(FormCatalogue, name) >= 0) {
+        ShowMessage(L"已经存在同名纸张。请选中它后使用\u201C修改\u201D。", AppTitle, Notice);
+        return;
     }
     HANDLE printer = nullptr;
     if (!OpenSelectedPrinter(&printer, PRINTER_ALL_ACCESS))

@@ -114,3 +114,9 @@ std::wstring ProcessAccountName();
 bool RunsAsAnotherAccount();
 // The success text: printer, form, the account or all users, and the note on browsers.
 std::wstring DefaultPaperSetText(const std::wstring& printer, const std::wstring& form, bool allUsers);
+
+// --- Form rules both tools apply (form_rules.cpp) ---
+
+// The table position of the form called name, A to Z folded as the spooler matches names;
+// -1 when there is none.
+int FindFormByName(const std::vector<PaperForm>& forms, const std::wstring& name);

@@ -1,0 +1,93 @@
+// zeltra-forms.exe: the forms of one PC set up from a command line, on the same
+// window-free spooler layer as the GUI.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "forms/forms.h"
+#include "spooler/spooler.h"
+
+// What scripts test; the help text and the README list the same four.
+enum ExitCode : int {
+    ExitDone = 0,
+    ExitFailed = 1,   // a spooler or driver call failed, or rights were missing
+    ExitUsage = 2,    // usage, an invalid value or an invalid file
+    ExitNotFound = 3, // printer or form not found
+};
+
+// The command line after parsing; the command routine knows which fields it was allowed.
+struct CommandLine {
+    std::wstring command;
+    std::vector<std::wstring> operands;
+    std::wstring printer; // --printer, empty for the default printer
+    std::wstring format;  // --format: text, csv or json
+    bool all = false;      // --all
+    bool dryRun = false;   // --dry-run
+    bool allUsers = false; // --all-users
+};
+
+// --- Output (output.cpp) ---
+// A line to standard output or standard error: UTF-16 to a console, UTF-8 without a BOM
+// to a file or pipe. Line breaks are "\r\n".
+void PrintLine(const std::wstring& text);
+void PrintError(const std::wstring& text);
+// The system's text for a code on one line, without its trailing line break.
+std::wstring ErrorLine(DWORD code);
+// "action失败：reason"; a refusal for lack of rights reads as such.
+std::wstring FailureText(const wchar_t* action, DWORD code);
+// Millimetres from thousandths, exactly: "241", "101.6", "0.001" (no trailing zeros).
+std::wstring ExactMillimetres(int32_t thousandths);
+// "241 × 101.6 mm", exact.
+std::wstring ExactSizeText(int32_t width, int32_t height);
+// A JSON string literal: quotes, backslashes, control characters and unpaired surrogates escaped.
+std::wstring JsonString(const std::wstring& text);
+// "user", "builtin" or "printer", and the Chinese word for it.
+const wchar_t* FormKindToken(uint32_t flags);
+const wchar_t* FormKindText(uint32_t flags);
+std::wstring Decimal(size_t value);
+
+// --- Form files (csv.cpp) ---
+struct FileForm {
+    size_t line = 0; // where its record starts, from 1
+    std::wstring name;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+// Reads and checks a whole form file: UTF-8 with or without a BOM, or UTF-16 LE with a BOM;
+// the header line, then name,width_mm,height_mm records under the editor's rules. Every
+// problem found goes to *errors, each with its line number; false when there is any.
+bool ReadFormFile(const std::wstring& path, std::vector<FileForm>* forms, std::vector<std::wstring>* errors);
+// The text that file encoding decodes to; false with *error when it is not valid.
+bool DecodeFileText(const std::string& bytes, std::wstring* text, std::wstring* error);
+// One CSV field, quoted when it holds a comma, quote, line break or edge space (RFC 4180).
+std::wstring CsvField(const std::wstring& text);
+// Why import could not take this form back (empty when it can).
+std::wstring ExportProblem(const PaperForm& form);
+// The header line, then one record per form, CRLF line ends.
+std::wstring FormFileText(const std::vector<PaperForm>& forms);
+// UTF-8 without a BOM; false with *code on failure.
+bool WriteTextFile(const std::wstring& path, const std::wstring& text, DWORD* code);
+
+// --- Commands (commands.cpp, paper_commands.cpp); each returns its exit code ---
+int PrintersCommand(const CommandLine& line);
+int ListCommand(const CommandLine& line);
+int AddCommand(const CommandLine& line);
+int SetCommand(const CommandLine& line);
+int DeleteCommand(const CommandLine& line);
+int ExportCommand(const CommandLine& line);
+int ImportCommand(const CommandLine& line);
+int DefaultCommand(const CommandLine& line);
+int CheckCommand(const CommandLine& line);
+
+// The printer to work on: --printer matched against the printer list (A to Z folded),
+// otherwise the default printer. ExitDone, or the exit code after telling the user.
+int ResolvePrinter(const CommandLine& line, std::wstring* printer);
+// The printer's form table; ExitDone, or ExitFailed after telling the user.
+int ReadPrinterForms(const std::wstring& printer, std::vector<PaperForm>* forms);
+// The printer, its table and the place in it of the form named by the first operand;
+// ExitNotFound after telling the user when there is no such form.
+int FindNamedForm(const CommandLine& line, std::wstring* printer, std::vector<PaperForm>* forms, int* index);

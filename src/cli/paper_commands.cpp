@@ -1,0 +1,137 @@
+// default and check: the printer's default paper and the driver's paper list, through the
+// same window-free layer as the GUI's form-list menu, with its texts.
+#include "cli/cli.h"
+
+namespace {
+
+// The printer and the form named in the first operand, copied out of its table.
+int NamedForm(const CommandLine& line, std::wstring* printer, PaperForm* form)
+{
+    std::vector<PaperForm> forms;
+    int index = -1;
+    const int code = FindNamedForm(line, printer, &forms, &index);
+    if (code == ExitDone)
+        *form = forms[static_cast<size_t>(index)];
+    return code;
+}
+
+// One printer of the overview: the paper a browser starts on, then each user form with
+// whether the driver lists it. false when something could not be read.
+bool PrintPrinterOverview(const std::wstring& printer, bool isDefault)
+{
+    PrintLine(L"打印机：" + printer + (isDefault ? L"（默认打印机）" : L""));
+    std::wstring paper;
+    WORD id = 0;
+    const DWORD read = ReadDefaultPaper(printer, &paper, &id);
+    if (read != ERROR_SUCCESS)
+        PrintLine(L"  浏览器起始纸张：无法读取（" + ErrorLine(read) + L"）");
+    else if (paper.empty())
+        PrintLine(L"  浏览器起始纸张：驱动程序列表中没有的纸张（编号 " + Decimal(id) + L"）");
+    else
+        PrintLine(L"  浏览器起始纸张：" + paper);
+
+    std::vector<PaperForm> forms;
+    HANDLE handle = nullptr;
+    DWORD code = OpenPrinterFor(printer, PRINTER_ACCESS_USE, &handle);
+    if (code == ERROR_SUCCESS) {
+        code = ReadForms(handle, &forms);
+        Spooler.ClosePrinter(handle);
+    }
+    std::vector<DriverPaper> papers;
+    if (code == ERROR_SUCCESS)
+        code = ReadDriverPapers(printer, &papers);
+    if (code != ERROR_SUCCESS) {
+        PrintLine(L"  无法读取纸张：" + ErrorLine(code));
+        return false;
+    }
+    size_t users = 0;
+    for (const PaperForm& form : forms) {
+        if (IsProtectedForm(form.flags))
+            continue;
+        ++users;
+        const int at = FindDriverPaper(papers, form);
+        if (at >= 0)
+            PrintLine(L"  提供：" + form.name + L"（编号 " + Decimal(papers[static_cast<size_t>(at)].id) + L"）");
+        else
+            PrintLine(L"  不提供：" + form.name + L"（" + ExactSizeText(form.width, form.height) + L"）");
+    }
+    if (users == 0)
+        PrintLine(L"  没有用户自定义纸张。");
+    return read == ERROR_SUCCESS;
+}
+
+} // namespace
+
+int DefaultCommand(const CommandLine& line)
+{
+    std::wstring printer;
+    PaperForm form;
+    const int found = NamedForm(line, &printer, &form);
+    if (found != ExitDone)
+        return found;
+    DWORD code = ERROR_SUCCESS;
+    std::wstring current;
+    switch (SetDefaultPaper(printer, form, line.allUsers, &code, &current)) {
+    case PaperOutcome::Done:
+        PrintLine(DefaultPaperSetText(printer, form.name, line.allUsers));
+        return ExitDone;
+    case PaperOutcome::NotOffered: {
+        PaperCheck check;
+        CheckDriverPaper(printer, form, &check);
+        PrintError(DescribePaperCheck(printer, form, check) + L"\r\n\r\n未做任何更改。");
+        return ExitFailed;
+    }
+    case PaperOutcome::Failed:
+        PrintError(FailureText(L"设置默认纸张", code));
+        return ExitFailed;
+    case PaperOutcome::NotAccepted:
+        PrintError(L"打印机驱动程序没有接受新的默认纸张。\r\n当前默认纸张仍是：" +
+                   (current.empty() ? std::wstring(L"驱动程序列表中没有的纸张") : current));
+        return ExitFailed;
+    }
+    return ExitFailed;
+}
+
+int CheckCommand(const CommandLine& line)
+{
+    if (!line.operands.empty()) {
+        std::wstring printer;
+        PaperForm form;
+        const int found = NamedForm(line, &printer, &form);
+        if (found != ExitDone)
+            return found;
+        PaperCheck check;
+        const DWORD code = CheckDriverPaper(printer, form, &check);
+        if (code != ERROR_SUCCESS) {
+            PrintError(L"检查失败：" + ErrorLine(code));
+            return ExitFailed;
+        }
+        PrintLine(DescribePaperCheck(printer, form, check));
+        return check.offered ? ExitDone : ExitFailed;
+    }
+
+    std::vector<std::wstring> printers;
+    std::wstring defaultPrinter;
+    if (!line.printer.empty()) {
+        std::wstring printer;
+        const int code = ResolvePrinter(line, &printer);
+        if (code != ExitDone)
+            return code;
+        printers.push_back(printer);
+    } else {
+        const DWORD code = ListPrinters(&printers);
+        if (code != ERROR_SUCCESS) {
+            PrintError(L"读取打印机失败：" + ErrorLine(code));
+            return ExitFailed;
+        }
+        if (printers.empty()) {
+            PrintLine(L"没有检测到已安装的打印机。");
+            return ExitDone;
+        }
+    }
+    QueryDefaultPrinter(&defaultPrinter);
+    bool complete = true;
+    for (const std::wstring& printer : printers)
+        complete = PrintPrinterOverview(printer, !defaultPrinter.empty() && NamesEqual(printer, defaultPrinter)) && complete;
+    return complete ? ExitDone : ExitFailed;
+}

@@ -1,0 +1,373 @@
+// zeltra-forms.exe run as a script runs it: a separate process with its output in pipes, on
+// the stand-in spooler's state file, checked by exit code, output and the persisted table.
+#include <windows.h>
+
+#include <fstream>
+
+#include "harness/harness.h"
+
+namespace {
+
+const DWORD RunTimeoutMs = 60000;
+
+struct ToolRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out; // UTF-8, as a pipe receives it
+    std::string err;
+};
+
+DWORD WINAPI DrainPipe(void* context)
+{
+    auto* pipe = static_cast<std::pair<HANDLE, std::string*>*>(context);
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(pipe->first, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        pipe->second->append(buffer, got);
+    return 0;
+}
+
+std::wstring WindowsPath(const char* path)
+{
+    std::wstring windows = Widen(path);
+    if (!windows.empty() && windows[0] == L'/')
+        windows = L"Z:" + windows;
+    for (wchar_t& c : windows)
+        if (c == L'/')
+            c = L'\\';
+    return windows;
+}
+
+// Runs the built exe with these arguments (each quoted) on the state UseSpoolerState set.
+ToolRun RunForms(const std::vector<std::wstring>& arguments)
+{
+    ToolRun run;
+    const std::wstring exe = WindowsPath(ZELTRA_FORMS_EXE_PATH);
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    for (const std::wstring& argument : arguments)
+        commandLine += L" \"" + argument + L"\"";
+
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    EXPECT_TRUE(CreatePipe(&outRead, &outWrite, &inherit, 0));
+    EXPECT_TRUE(CreatePipe(&errRead, &errWrite, &inherit, 0));
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    PROCESS_INFORMATION info = {};
+    // No console of its own: its output goes only where a script's redirection sends it.
+    const BOOL started = CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
+                                        nullptr, &startup, &info);
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    CloseHandle(input);
+    if (!started) {
+        ADD_FAILURE() << "CreateProcessW(" << Narrow(exe) << ") failed with error " << GetLastError();
+        CloseHandle(outRead);
+        CloseHandle(errRead);
+        return run;
+    }
+    std::pair<HANDLE, std::string*> outPipe(outRead, &run.out), errPipe(errRead, &run.err);
+    HANDLE readers[2] = {CreateThread(nullptr, 0, DrainPipe, &outPipe, 0, nullptr),
+                         CreateThread(nullptr, 0, DrainPipe, &errPipe, 0, nullptr)};
+    if (WaitForSingleObject(info.hProcess, RunTimeoutMs) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << Narrow(commandLine) << " did not finish within " << RunTimeoutMs << " ms";
+        TerminateProcess(info.hProcess, 0xFFFFFFFF);
+    }
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForMultipleObjects(2, readers, TRUE, RunTimeoutMs))
+        << "the output pipes stayed open after " << Narrow(commandLine);
+    GetExitCodeProcess(info.hProcess, &run.exitCode);
+    for (HANDLE handle : {readers[0], readers[1], info.hProcess, info.hThread, outRead, errRead})
+        CloseHandle(handle);
+    return run;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Utf16File(const std::wstring& text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+// One printer of the stand-in, with these form lines and no standard forms.
+std::string PrinterState(const std::string& forms, const char* admin = "yes")
+{
+    return std::string("admin ") + admin + "\nstandard-forms no\nprinter \"CLI 打印机\" extent 254 254 2410 5588\n"
+           "printer \"Second\"\ndefault \"CLI 打印机\"\n" + forms;
+}
+
+std::vector<std::string> Split(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The system's text for a code up to its line break, as one line of output carries it.
+std::string FirstLine(const std::wstring& text)
+{
+    const std::string narrow = Narrow(text);
+    return narrow.substr(0, narrow.find('\r'));
+}
+
+const std::string Printer = "form printer 241000 305000 0 0 241000 305000 \"DP-750 Fanfold\"\n";
+const std::string Receipts = "form user 241000 101600 0 0 241000 101600 \"收据 241x101.6\"\n";
+
+} // namespace
+
+// --- import and export ---
+
+TEST(CliImport, ExportThenImportOnAFreshTableGivesTheSameTable)
+{
+    const std::string userForms = "form user 100001 2000000 0 0 100001 2000000 \"收据, 二联\"\n"
+                                  "form user 10000 123456 0 0 10000 123456 \"引号\\\"名\\\"\"\n"
+                                  "form user 241000 101600 0 0 241000 101600 \" 前后空格 \"\n";
+    UseSpoolerState(PrinterState(Printer + userForms));
+    const std::vector<std::string> before = PersistedFormLines();
+    const ToolRun exported = RunForms({L"export", L"roundtrip.csv"});
+    EXPECT_EQ(0u, exported.exitCode) << exported.err;
+    EXPECT_EQ("name,width_mm,height_mm\r\n\"收据, 二联\",100.001,2000\r\n\"引号\"\"名\"\"\",10,123.456\r\n"
+              "\" 前后空格 \",241,101.6\r\n",
+              ReadBytes("roundtrip.csv"));
+
+    UseSpoolerState(PrinterState(Printer));
+    const ToolRun imported = RunForms({L"import", L"roundtrip.csv"});
+    EXPECT_EQ(0u, imported.exitCode) << imported.err;
+    EXPECT_EQ(before, PersistedFormLines());
+    EXPECT_NE(std::string::npos, imported.out.find("\r\n已添加 3 个，已更新 0 个，未变化 0 个，失败 0 个。\r\n")) << imported.out;
+}
+
+TEST(CliImport, ASecondRunChangesNothingAndADryRunOnlySays)
+{
+    UseSpoolerState(PrinterState(Printer + Receipts + "form user 241000 93000 0 0 241000 93000 \"发货单\"\n"));
+    WriteBytes("twice.csv", "name,width_mm,height_mm\n收据 241X101.6,241,101.6\n发货单,241,94\n新纸,210,140.5\n"
+                            "dp-750 fanfold,241,305\n");
+    const std::vector<std::string> before = PersistedFormLines();
+    const ToolRun dry = RunForms({L"import", L"twice.csv", L"--dry-run"});
+    EXPECT_EQ(0u, dry.exitCode) << dry.err;
+    EXPECT_EQ((std::vector<std::string>{"打印机：CLI 打印机\r", "未变化：收据 241X101.6\r",
+                                        "将更新：发货单（241 × 93 mm → 241 × 94 mm）\r", "将添加：新纸（210 × 140.5 mm）\r",
+                                        "未变化：dp-750 fanfold（打印机纸张）\r",
+                                        "试运行，没有做任何更改：将添加 1 个，将更新 1 个，未变化 2 个，将失败 0 个。\r"}),
+              Split(dry.out));
+    EXPECT_EQ(before, PersistedFormLines());
+
+    const ToolRun first = RunForms({L"import", L"twice.csv"});
+    EXPECT_EQ(0u, first.exitCode) << first.err;
+    EXPECT_EQ((std::vector<std::string>{"form printer 241000 305000 0 0 241000 305000 \"DP-750 Fanfold\"",
+                                        "form user 241000 101600 0 0 241000 101600 \"收据 241x101.6\"",
+                                        "form user 241000 94000 0 0 241000 94000 \"发货单\"",
+                                        "form user 210000 140500 0 0 210000 140500 \"新纸\""}),
+              PersistedFormLines());
+
+    // Nothing left to change needs no rights either.
+    const std::vector<std::string> after = PersistedFormLines();
+    UseSpoolerState(PrinterState(Printer + Receipts + "form user 241000 94000 0 0 241000 94000 \"发货单\"\n"
+                                 "form user 210000 140500 0 0 210000 140500 \"新纸\"\n", "no"));
+    const ToolRun second = RunForms({L"import", L"twice.csv"});
+    EXPECT_EQ(0u, second.exitCode) << second.err;
+    EXPECT_EQ((std::vector<std::string>{"打印机：CLI 打印机\r", "未变化：收据 241X101.6\r", "未变化：发货单\r", "未变化：新纸\r",
+                                        "未变化：dp-750 fanfold（打印机纸张）\r",
+                                        "已添加 0 个，已更新 0 个，未变化 4 个，失败 0 个。\r"}),
+              Split(second.out));
+    EXPECT_EQ(after, PersistedFormLines());
+}
+
+TEST(CliImport, AnInvalidFileIsReportedByLineAndNothingIsApplied)
+{
+    UseSpoolerState(PrinterState(Receipts));
+    const std::vector<std::string> before = PersistedFormLines();
+    WriteBytes("invalid.csv", "name,width_mm,height_mm\r\nGood,100,100\r\nTiny,5,100\r\n\"Multi\nline\",100,100\r\n"
+                              "good,120,120\r\nShort,100\r\n");
+    const ToolRun run = RunForms({L"import", L"invalid.csv"});
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_EQ("第 3 行：宽度和高度请输入 10～2000 mm 之间的数字。\r\n第 6 行：纸张“good”与第 2 行重名。\r\n"
+              "第 7 行：应有 3 个字段（名称,宽度,高度），这一行有 2 个。\r\n没有做任何更改。\r\n",
+              run.err);
+    EXPECT_EQ("", run.out);
+    EXPECT_EQ(before, PersistedFormLines());
+
+    WriteBytes("gbk.csv", "name,width_mm,height_mm\r\nOK,100,100\r\n\xB7\xA2\xBB\xF5,100,100\r\n");
+    const ToolRun gbk = RunForms({L"import", L"gbk.csv"});
+    EXPECT_EQ(2u, gbk.exitCode);
+    EXPECT_EQ(0u, gbk.err.find("第 3 行：不是有效的 UTF-8 文本。")) << gbk.err;
+    EXPECT_EQ(before, PersistedFormLines());
+}
+
+TEST(CliImport, AFailedCallInTheMiddleIsReportedAndTheOthersAreApplied)
+{
+    UseSpoolerState(PrinterState(Receipts + "fault AddFormW 1722 once\n"));
+    WriteBytes("fault.csv", "name,width_mm,height_mm\n收据 241x101.6,241,100\nLost,100,100\nKept,110,110\n");
+    const ToolRun run = RunForms({L"import", L"fault.csv"});
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ((std::vector<std::string>{"打印机：CLI 打印机\r", "已更新：收据 241x101.6（241 × 101.6 mm → 241 × 100 mm）\r",
+                                        "失败：Lost：添加失败：" + FirstLine(SystemText(1722)) + "\r",
+                                        "已添加：Kept（110 × 110 mm）\r", "已添加 1 个，已更新 1 个，未变化 0 个，失败 1 个。\r"}),
+              Split(run.out));
+    EXPECT_EQ((std::vector<std::string>{"form user 241000 100000 0 0 241000 100000 \"收据 241x101.6\"",
+                                        "form user 110000 110000 0 0 110000 110000 \"Kept\""}),
+              PersistedFormLines());
+}
+
+TEST(CliImport, ChineseNamesArriveIntactThroughArgumentsAndEveryFileEncoding)
+{
+    const std::wstring name = L"三等分多联纸 241×93 📄";
+    UseSpoolerState(PrinterState(""));
+    const ToolRun added = RunForms({L"add", name, L"241", L"93"});
+    EXPECT_EQ(0u, added.exitCode) << added.err;
+    EXPECT_EQ("纸张已添加：" + Narrow(name) + "（241 × 93 mm）。\r\n", added.out);
+    const std::vector<std::string> expected = {"form user 241000 93000 0 0 241000 93000 \"" + Narrow(name) + "\""};
+    EXPECT_EQ(expected, PersistedFormLines());
+
+    const std::wstring text = L"name,width_mm,height_mm\r\n" + name + L",241,93\r\n";
+    const struct {
+        const char* encoding;
+        std::string bytes;
+    } files[] = {{"UTF-8", Narrow(text)}, {"UTF-8 with BOM", "\xEF\xBB\xBF" + Narrow(text)}, {"UTF-16 LE", Utf16File(text)}};
+    for (const auto& file : files) {
+        UseSpoolerState(PrinterState(""));
+        WriteBytes("encoded.csv", file.bytes);
+        const ToolRun run = RunForms({L"import", L"encoded.csv"});
+        EXPECT_EQ(0u, run.exitCode) << file.encoding << ": " << run.err;
+        EXPECT_EQ(expected, PersistedFormLines()) << file.encoding;
+    }
+}
+
+// --- the other commands ---
+
+TEST(CliCommands, ExitCodesAndMessagesOfEachCommand)
+{
+    const struct {
+        std::vector<std::wstring> arguments;
+        const char* admin;
+        DWORD exitCode;
+        const char* out; // the start of standard output
+        const char* err; // the start of standard error
+    } cases[] = {
+        {{L"printers"}, "yes", 0, "* CLI 打印机\r\n  Second\r\n", ""},
+        {{L"list", L"--printer", L"cli 打印机"}, "yes", 0, "打印机：CLI 打印机\r\n收据 241x101.6（241 × 101.6 mm，用户）\r\n共 1 个用户自定义纸张。\r\n", ""},
+        {{L"list", L"--all", L"--format", L"csv"}, "yes", 0, "name,width_mm,height_mm,kind\r\nDP-750 Fanfold,241,305,printer\r\n收据 241x101.6,241,101.6,user\r\n", ""},
+        {{L"add", L"New", L"100", L"100"}, "no", 1, "", "添加失败：需要管理员权限。"},
+        {{L"add", L"收据 241X101.6", L"100", L"100"}, "yes", 2, "", "已经存在同名纸张“收据 241x101.6”。"},
+        {{L"add", L"Big", L"2000.1", L"100"}, "yes", 2, "", "宽度和高度请输入 10～2000 mm 之间的数字。"},
+        {{L"add", L"12345678901234567890123456789012", L"100", L"100"}, "yes", 2, "", "纸张名称不能超过 31 个字符。"},
+        {{L"set", L"DP-750 Fanfold", L"100", L"100"}, "yes", 2, "", "系统内置或打印机纸型受保护，不能修改。"},
+        {{L"set", L"Missing", L"100", L"100"}, "yes", 3, "", "打印机“CLI 打印机”没有名为“Missing”的纸张。"},
+        {{L"delete", L"DP-750 Fanfold"}, "yes", 2, "", "系统内置或打印机纸型受保护，不能删除。"},
+        {{L"delete", L"收据 241x101.6"}, "no", 1, "", "删除失败：需要管理员权限。"},
+        {{L"list", L"--printer", L"Nowhere"}, "yes", 3, "", "找不到打印机“Nowhere”。"},
+        {{L"list", L"--format", L"xml"}, "yes", 2, "", "--format 只能是 text、csv 或 json。"},
+        {{L"import", L"missing-file.csv"}, "yes", 2, "", "无法打开文件“missing-file.csv”："},
+        {{L"frob"}, "yes", 2, "", "未知的命令：frob"},
+        {{}, "yes", 2, "", "缺少命令。"},
+        {{L"default", L"收据 241x101.6", L"--all-users"}, "no", 1, "", "设置默认纸张失败：需要管理员权限。"},
+        {{L"default", L"Missing"}, "yes", 3, "", "打印机“CLI 打印机”没有名为“Missing”的纸张。"},
+        {{L"check", L"收据 241x101.6", L"--printer", L"second"}, "yes", 0, "打印机“Second”的驱动程序提供纸张“收据 241x101.6”。", ""},
+    };
+    for (const auto& c : cases) {
+        UseSpoolerState(PrinterState(Printer + Receipts, c.admin));
+        const std::vector<std::string> before = PersistedFormLines();
+        const ToolRun run = RunForms(c.arguments);
+        const std::string what = c.arguments.empty() ? "(no arguments)" : Narrow(c.arguments[0]) + " ...";
+        EXPECT_EQ(c.exitCode, run.exitCode) << what << "\n" << run.out << run.err;
+        EXPECT_EQ(0u, run.out.find(c.out)) << what << ": " << run.out;
+        EXPECT_EQ(0u, run.err.find(c.err)) << what << ": " << run.err;
+        if (c.exitCode != 0) {
+            EXPECT_EQ(before, PersistedFormLines()) << what;
+        }
+    }
+}
+
+TEST(CliCommands, DefaultAndCheckUseTheDriversPaperList)
+{
+    UseSpoolerState(PrinterState(Receipts + "form user 2000000 2000000 0 0 2000000 2000000 \"Huge\"\n"));
+    const ToolRun set = RunForms({L"default", L"收据 241X101.6"});
+    EXPECT_EQ(0u, set.exitCode) << set.err;
+    EXPECT_EQ(0u, set.out.find("已将纸张“收据 241x101.6”设为打印机“CLI 打印机”的默认纸张（当前用户 ")) << set.out;
+    EXPECT_NE(std::string::npos, SpoolerState().find("default-paper user \"CLI 打印机\" 256 \"收据 241x101.6\"")) << SpoolerState();
+
+    const ToolRun overview = RunForms({L"check", L"--printer", L"CLI 打印机"});
+    EXPECT_EQ(0u, overview.exitCode) << overview.err;
+    EXPECT_EQ("打印机：CLI 打印机（默认打印机）\r\n  浏览器起始纸张：收据 241x101.6\r\n  提供：收据 241x101.6（编号 256）\r\n"
+              "  不提供：Huge（2000 × 2000 mm）\r\n",
+              overview.out);
+
+    const ToolRun missing = RunForms({L"default", L"Huge"});
+    EXPECT_EQ(1u, missing.exitCode);
+    EXPECT_NE(std::string::npos, missing.err.find("没有提供纸张“Huge”")) << missing.err;
+    EXPECT_NE(std::string::npos, missing.err.find("未做任何更改。")) << missing.err;
+    EXPECT_EQ(1u, RunForms({L"check", L"Huge"}).exitCode);
+}
+
+TEST(CliCommands, JsonListingEscapesWhatJsonRequires)
+{
+    UseSpoolerState(PrinterState("form user 100500 200000 0 0 100500 200000 \"q\\\"b\\\\c\\u0001\\td\\uD800😀\"\n" + Printer));
+    const ToolRun run = RunForms({L"list", L"--all", L"--format", L"json"});
+    EXPECT_EQ(0u, run.exitCode) << run.err;
+    EXPECT_EQ("{\r\n  \"printer\": \"CLI 打印机\",\r\n  \"forms\": [\r\n"
+              "    {\"name\": \"q\\\"b\\\\c\\u0001\\td\\ud800😀\", \"width_mm\": 100.5, \"height_mm\": 200, \"kind\": \"user\"},\r\n"
+              "    {\"name\": \"DP-750 Fanfold\", \"width_mm\": 241, \"height_mm\": 305, \"kind\": \"printer\"}\r\n  ]\r\n}\r\n",
+              run.out);
+
+    UseSpoolerState(PrinterState(""));
+    EXPECT_EQ("{\r\n  \"printer\": \"CLI 打印机\",\r\n  \"forms\": []\r\n}\r\n", RunForms({L"list", L"--format=json"}).out);
+}
+
+TEST(CliExecutable, IsAConsoleProgramThatNeverAsksForElevationAndDocumentsItsExitCodes)
+{
+    const std::string image = ReadBytes(ZELTRA_FORMS_EXE_PATH);
+    ASSERT_GT(image.size(), 0x200u);
+    const LONG header = *reinterpret_cast<const LONG*>(image.data() + 0x3C);
+    const IMAGE_NT_HEADERS64* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + header);
+    EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_CUI, nt->OptionalHeader.Subsystem);
+    EXPECT_NE(std::string::npos, image.find("level=\"asInvoker\""));
+    EXPECT_EQ(std::string::npos, image.find("Common-Controls"));
+
+    const std::wstring path = WindowsPath(ZELTRA_FORMS_EXE_PATH);
+    HMODULE exe = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, exe);
+    EXPECT_NE(nullptr, FindResourceW(exe, MAKEINTRESOURCEW(101), RT_GROUP_ICON));
+    FreeLibrary(exe);
+    DWORD ignored = 0;
+    std::vector<BYTE> version(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(version.size()), version.data()));
+    wchar_t* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\080404b0\\OriginalFilename",
+                               reinterpret_cast<void**>(&value), &length));
+    EXPECT_EQ(std::wstring(L"zeltra-forms.exe"), value);
+
+    const ToolRun help = RunForms({L"-h"});
+    EXPECT_EQ(0u, help.exitCode);
+    EXPECT_NE(std::string::npos, help.out.find("退出代码：\r\n  0  完成。\r\n  1  打印后台处理程序或驱动程序的调用失败，或缺少管理员权限"))
+        << help.out;
+    EXPECT_NE(std::string::npos, help.out.find("  2  用法错误、无效的值或无效的文件。\r\n  3  找不到打印机或纸张。\r\n"));
+}
