@@ -332,6 +332,25 @@ TEST(NumberParsing, OutOfRangeGivesInfinityOrZero) {
     EXPECT_EQ(ValueOf(manyFractionZeros.c_str()), 0.0);
 }
 
+TEST(NumberParsing, RoundsToEvenAtTheEdgesOfTheRange) {
+    // Half the smallest denormal is a tie that goes to zero; past it, or at one and a half
+    // of it, the result goes up. At the top, the tie above the largest double overflows.
+    const std::vector<std::pair<const wchar_t*, double>> cases = {
+        {L"0x1p-1075", 0.0},
+        {L"0x1.0000000000001p-1075", 0x1p-1074},
+        {L"0x3p-1075", 0x1p-1073},
+        {L"2.4703282292062327e-324", 0.0},
+        {L"2.4703282292062328e-324", 0x1p-1074},
+        {L"2.2250738585072011e-308", 2.2250738585072011e-308},
+        {L"2.2250738585072012e-308", 2.2250738585072012e-308},
+        {L"0x1.fffffffffffff7ffffp1023", 0x1.fffffffffffffp1023},
+        {L"0x1.fffffffffffff8p1023", HUGE_VAL},
+        {L"1.7976931348623158e308", 0x1.fffffffffffffp1023},
+        {L"1.7976931348623159e308", HUGE_VAL}};
+    for (const auto& [text, expected] : cases)
+        EXPECT_TRUE(SameDouble(ValueOf(text), expected)) << Show(text) << ": " << HexText(ValueOf(text));
+}
+
 TEST(NumberParsing, LongDigitStringsAreCorrectlyRounded) {
     // 2^53 + 1 is a tie and goes to even; any later non-zero digit breaks the tie upwards.
     EXPECT_EQ(ValueOf(L"9007199254740993"), 9007199254740992.0);

@@ -1,169 +1,351 @@
 // Pure text helpers: name folding, size and status texts, number parsing and the
 // editor's validation. None of them consults the C runtime, whose printf rounding and
-// wcstod grammar differ between msvcrt versions and locales.
+// wcstod grammar differ between msvcrt versions and locales, nor the floating-point
+// to_chars and from_chars, whose tables would triple the size of the executable.
 #include "forms/forms.h"
 
-#include <charconv>
-#include <cmath>
+#include <cstring>
 #include <limits>
-#include <system_error>
 
 namespace {
 
-const wchar_t kNameMissing[] = L"请输入纸张名称。";
-const wchar_t kNameTooLong[] = L"纸张名称不能超过 31 个字符。";
-const wchar_t kSizeInvalid[] = L"宽度和高度请输入 10～2000 mm 之间的数字。";
+const wchar_t NameMissing[] = L"请输入纸张名称。";
+const wchar_t NameTooLong[] = L"纸张名称不能超过 31 个字符。";
+const wchar_t SizeInvalid[] = L"宽度和高度请输入 10～2000 mm 之间的数字。";
 
-const size_t kMaxNameLength = 31;  // longest accepted form name, in UTF-16 code units
-const double kMinMillimetres = 10.0;
-const double kMaxMillimetres = 2000.0;
+const size_t MaxNameLength = 31; // longest accepted form name, in UTF-16 code units
+const double MinMillimetres = 10.0;
+const double MaxMillimetres = 2000.0;
 
-wchar_t FoldAsciiUpper(wchar_t c) {
+// A midpoint between two doubles has at most 767 significant decimal digits, so digits
+// beyond these can only tell whether the value lies above the digits kept.
+const size_t MaxSignificantDigits = 800;
+
+const uint64_t InfinityBits = 0x7FF0000000000000ULL;
+
+wchar_t FoldAsciiUpper(wchar_t c)
+{
     return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
 
 // Only the six white-space characters of the "C" locale.
-bool IsCSpace(wchar_t c) {
+bool IsCSpace(wchar_t c)
+{
     return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
 }
 
-bool IsDecimalDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
-bool IsHexDigit(wchar_t c) {
-    return IsDecimalDigit(c) || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+bool IsDecimalDigit(wchar_t c)
+{
+    return c >= L'0' && c <= L'9';
 }
 
-int HexDigitValue(wchar_t c) {
-    if (IsDecimalDigit(c)) return c - L'0';
-    return FoldAsciiUpper(c) - L'a' + 10;
+// The value of a digit in base 10 or 16, or -1.
+int DigitValue(wchar_t c, int base)
+{
+    if (IsDecimalDigit(c))
+        return c - L'0';
+    const wchar_t lower = FoldAsciiUpper(c);
+    if (base == 16 && lower >= L'a' && lower <= L'f')
+        return lower - L'a' + 10;
+    return -1;
 }
 
-bool IsNanCharacter(wchar_t c) {
+bool IsNanCharacter(wchar_t c)
+{
     return IsDecimalDigit(c) || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'_';
 }
 
 // Case-insensitive match of a lower-case ASCII word at the start of text.
-bool StartsWithWord(const wchar_t* text, const char* word) {
+bool StartsWithWord(const wchar_t* text, const char* word)
+{
     for (; *word != '\0'; ++text, ++word) {
-        if (FoldAsciiUpper(*text) != static_cast<wchar_t>(*word)) return false;
+        if (FoldAsciiUpper(*text) != static_cast<wchar_t>(*word))
+            return false;
     }
     return true;
 }
 
+double DoubleFromBits(uint64_t bits)
+{
+    double value = 0.0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// The double nearest to mantissa × 2^exponent, ties to even; sticky says that non-zero
+// bits below the mantissa were left off. Too large gives infinity, too small zero.
+double RoundToDouble(uint64_t mantissa, long long exponent, bool sticky)
+{
+    if (mantissa == 0)
+        return 0.0;
+    while ((mantissa >> 63) == 0) {
+        mantissa <<= 1;
+        --exponent;
+    }
+    const long long top = exponent + 63; // power of two of the leading bit
+    if (top > 1023)
+        return DoubleFromBits(InfinityBits);
+    // A normal double keeps 53 bits; a subnormal fewer, the lower its leading bit.
+    const long long drop = top >= -1022 ? 11 : 11 + (-1022 - top);
+    if (drop > 64)
+        return 0.0;
+    const uint64_t biasedExponent = top >= -1022 ? static_cast<uint64_t>(top + 1022) : 0;
+    uint64_t kept = drop == 64 ? 0 : mantissa >> drop;
+    const uint64_t half = 1ULL << (drop - 1);
+    const bool below = (mantissa & (half - 1)) != 0 || sticky;
+    if ((mantissa & half) != 0 && (below || (kept & 1) != 0))
+        ++kept;
+    // The leading bit lands in the exponent field, so a carry out of the mantissa moves
+    // the exponent up as it should, from the largest double to infinity too.
+    return DoubleFromBits((biasedExponent << 52) + kept);
+}
+
+// --- Unsigned big numbers: 32-bit limbs, least significant first, no leading zeros ---
+
+// Every number below stays under 16^MaxSignificantDigits: decimal digits need fewer bits
+// than hex ones, 5^1130 (the largest divisor, see SignificandValue) has 2,624 bits, and
+// the divisions scale to at most the larger of their two operands.
+const size_t MaxLimbs = MaxSignificantDigits * 4 / 32 + 1;
+
+struct BigNumber {
+    uint32_t limbs[MaxLimbs];
+    size_t size;
+};
+
+void SetSmall(BigNumber* number, uint32_t value)
+{
+    number->limbs[0] = value;
+    number->size = value != 0 ? 1 : 0;
+}
+
+void MultiplyAdd(BigNumber* number, uint32_t factor, uint32_t addend)
+{
+    uint64_t carry = addend;
+    for (size_t i = 0; i < number->size; ++i) {
+        carry += static_cast<uint64_t>(number->limbs[i]) * factor;
+        number->limbs[i] = static_cast<uint32_t>(carry);
+        carry >>= 32;
+    }
+    if (carry != 0)
+        number->limbs[number->size++] = static_cast<uint32_t>(carry);
+}
+
+// number × 5^count
+void MultiplyByPowerOfFive(BigNumber* number, long long count)
+{
+    const uint32_t FiveToThe13 = 1220703125;
+    for (; count >= 13; count -= 13)
+        MultiplyAdd(number, FiveToThe13, 0);
+    uint32_t rest = 1;
+    for (; count > 0; --count)
+        rest *= 5;
+    MultiplyAdd(number, rest, 0);
+}
+
+long long BitLength(const BigNumber& number)
+{
+    if (number.size == 0)
+        return 0;
+    long long length = 32 * static_cast<long long>(number.size - 1);
+    for (uint32_t top = number.limbs[number.size - 1]; top != 0; top >>= 1)
+        ++length;
+    return length;
+}
+
+void ShiftLeft(BigNumber* number, long long bits)
+{
+    if (number->size == 0 || bits == 0)
+        return;
+    const size_t whole = static_cast<size_t>(bits / 32);
+    const int rest = static_cast<int>(bits % 32);
+    for (size_t i = number->size; i-- > 0;)
+        number->limbs[i + whole] = number->limbs[i];
+    for (size_t i = 0; i < whole; ++i)
+        number->limbs[i] = 0;
+    number->size += whole;
+    if (rest == 0)
+        return;
+    uint32_t carry = 0;
+    for (size_t i = whole; i < number->size; ++i) {
+        const uint32_t limb = number->limbs[i];
+        number->limbs[i] = (limb << rest) | carry;
+        carry = limb >> (32 - rest);
+    }
+    if (carry != 0)
+        number->limbs[number->size++] = carry;
+}
+
+void ShiftRightOne(BigNumber* number)
+{
+    for (size_t i = 0; i < number->size; ++i) {
+        const uint32_t next = i + 1 < number->size ? number->limbs[i + 1] : 0;
+        number->limbs[i] = (number->limbs[i] >> 1) | (next << 31);
+    }
+    if (number->size != 0 && number->limbs[number->size - 1] == 0)
+        --number->size;
+}
+
+bool NotLess(const BigNumber& a, const BigNumber& b)
+{
+    if (a.size != b.size)
+        return a.size > b.size;
+    for (size_t i = a.size; i-- > 0;) {
+        if (a.limbs[i] != b.limbs[i])
+            return a.limbs[i] > b.limbs[i];
+    }
+    return true;
+}
+
+// *a -= b, where *a is not less than b.
+void Subtract(BigNumber* a, const BigNumber& b)
+{
+    uint64_t borrow = 0;
+    for (size_t i = 0; i < a->size; ++i) {
+        const uint64_t subtrahend = (i < b.size ? b.limbs[i] : 0) + borrow;
+        borrow = a->limbs[i] < subtrahend ? 1 : 0;
+        a->limbs[i] = static_cast<uint32_t>(a->limbs[i] - subtrahend);
+    }
+    while (a->size != 0 && a->limbs[a->size - 1] == 0)
+        --a->size;
+}
+
+// The double nearest to numerator / denominator × 2^exponent, ties to even; sticky as
+// in RoundToDouble. Both are scaled so that the quotient has 63 or 64 bits and the
+// remainder tells whether anything is left below them. Both numbers are used up.
+double DivideToDouble(BigNumber* numerator, BigNumber* denominator, long long exponent, bool sticky)
+{
+    if (numerator->size == 0)
+        return 0.0;
+    const long long shift = BitLength(*denominator) + 63 - BitLength(*numerator);
+    if (shift > 0)
+        ShiftLeft(numerator, shift);
+    else
+        ShiftLeft(denominator, -shift);
+    ShiftLeft(denominator, 63);
+    uint64_t quotient = 0;
+    for (int bit = 63; bit >= 0; --bit) {
+        if (NotLess(*numerator, *denominator)) {
+            Subtract(numerator, *denominator);
+            quotient |= 1ULL << bit;
+        }
+        ShiftRightOne(denominator);
+    }
+    return RoundToDouble(quotient, exponent - shift, sticky || numerator->size != 0);
+}
+
+// --- Matching the number grammar of wcstod ---
+
 // Adds a digit to a decimal exponent, saturating far beyond any double's range so
 // absurdly long exponents cannot overflow.
-long long AccumulateExponent(long long value, wchar_t digit) {
-    const long long kCap = 1000000000LL;
-    if (value >= kCap) return kCap;
+long long AccumulateExponent(long long value, wchar_t digit)
+{
+    const long long Cap = 1000000000LL;
+    if (value >= Cap)
+        return Cap;
     return value * 10 + (digit - L'0');
 }
 
-// Length of a decimal exponent part ("e", optional sign, digits) at text, or 0.
-size_t ExponentLength(const wchar_t* text, wchar_t lower, wchar_t upper, long long* exponent) {
-    if (*text != lower && *text != upper) return 0;
+// Length of an exponent part ("e" or "p", optional sign, decimal digits) at text, or 0.
+size_t ExponentLength(const wchar_t* text, wchar_t letter, long long* exponent)
+{
+    if (FoldAsciiUpper(*text) != letter)
+        return 0;
     size_t i = 1;
     bool negative = false;
     if (text[i] == L'+' || text[i] == L'-') {
         negative = text[i] == L'-';
         ++i;
     }
-    if (!IsDecimalDigit(text[i])) return 0;
+    if (!IsDecimalDigit(text[i]))
+        return 0;
     long long value = 0;
-    while (IsDecimalDigit(text[i])) value = AccumulateExponent(value, text[i++]);
+    while (IsDecimalDigit(text[i]))
+        value = AccumulateExponent(value, text[i++]);
     *exponent = negative ? -value : value;
     return i;
 }
 
-// Converts matched ASCII text with from_chars. When it is out of range, from_chars
-// leaves the value alone; a positive order of magnitude means overflow (infinity),
-// otherwise the value underflowed towards zero.
-double ConvertMatched(const wchar_t* begin, size_t length, std::chars_format format,
-                      long long magnitude) {
-    std::string narrow(length, '\0');
-    for (size_t i = 0; i < length; ++i) narrow[i] = static_cast<char>(begin[i]);
-    double value = 0.0;
-    const std::from_chars_result result =
-        std::from_chars(narrow.data(), narrow.data() + narrow.size(), value, format);
-    if (result.ec == std::errc::result_out_of_range) {
-        return magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+// A number read in base 10 or 16: digits × base^scale × 2^binaryExponent, where digits
+// holds at most MaxSignificantDigits of them and sticky tells whether non-zero ones
+// were left off.
+struct Significand {
+    BigNumber digits = {{}, 0};
+    size_t count = 0; // significant digits in digits
+    long long scale = 0;
+    long long binaryExponent = 0;
+    bool sticky = false;
+};
+
+void AddDigit(Significand* number, int base, int digit, bool afterPoint)
+{
+    if (number->count == 0 && digit == 0) {
+        if (afterPoint)
+            --number->scale;
+        return;
     }
-    if (result.ec != std::errc()) return 0.0;
-    return value;
+    if (number->count < MaxSignificantDigits) {
+        MultiplyAdd(&number->digits, static_cast<uint32_t>(base), static_cast<uint32_t>(digit));
+        ++number->count;
+        if (afterPoint)
+            --number->scale;
+    } else {
+        number->sticky = number->sticky || digit != 0;
+        if (!afterPoint)
+            ++number->scale;
+    }
 }
 
-// Decimal significand and optional exponent at text; returns the length (0: none).
-size_t ParseDecimal(const wchar_t* text, double* value) {
+// Digits in base 10 or 16 with an optional point, then the exponent part ("e" or "p",
+// whose digits are decimal). Returns the length matched (0: no digit).
+size_t ScanSignificand(const wchar_t* text, int base, Significand* number)
+{
     size_t i = 0;
     size_t digits = 0;
-    long long magnitude = 0;  // power of ten of the first non-zero digit, plus one
-    bool seenNonZero = false;
-    while (IsDecimalDigit(text[i])) {
-        if (text[i] != L'0') seenNonZero = true;
-        if (seenNonZero) ++magnitude;
-        ++i;
-        ++digits;
-    }
+    for (; DigitValue(text[i], base) >= 0; ++i, ++digits)
+        AddDigit(number, base, DigitValue(text[i], base), false);
     if (text[i] == L'.') {
         size_t j = i + 1;
-        while (IsDecimalDigit(text[j])) {
-            if (!seenNonZero) {
-                if (text[j] != L'0') {
-                    seenNonZero = true;
-                } else {
-                    --magnitude;
-                }
-            }
-            ++j;
-            ++digits;
-        }
-        if (digits == 0) return 0;
-        i = j;
+        for (; DigitValue(text[j], base) >= 0; ++j, ++digits)
+            AddDigit(number, base, DigitValue(text[j], base), true);
+        if (digits != 0)
+            i = j;
     }
-    if (digits == 0) return 0;
+    if (digits == 0)
+        return 0;
     long long exponent = 0;
-    i += ExponentLength(text + i, L'e', L'E', &exponent);
-    *value = ConvertMatched(text, i, std::chars_format::general, magnitude + exponent);
+    i += ExponentLength(text + i, base == 16 ? L'p' : L'e', &exponent);
+    if (base == 16)
+        number->binaryExponent = exponent;
+    else
+        number->scale += exponent;
     return i;
 }
 
-// Hexadecimal significand and optional binary exponent after "0x"; returns the length
-// after the prefix (0: no hex digit, so only the "0" before the "x" is a number).
-size_t ParseHex(const wchar_t* text, double* value) {
-    size_t i = 0;
-    size_t digits = 0;
-    long long magnitude = 0;  // power of two just above the first non-zero digit
-    bool seenNonZero = false;
-    while (IsHexDigit(text[i])) {
-        if (!seenNonZero && HexDigitValue(text[i]) != 0) seenNonZero = true;
-        if (seenNonZero) magnitude += 4;
-        ++i;
-        ++digits;
-    }
-    if (text[i] == L'.') {
-        size_t j = i + 1;
-        while (IsHexDigit(text[j])) {
-            if (!seenNonZero) {
-                if (HexDigitValue(text[j]) != 0) {
-                    seenNonZero = true;
-                } else {
-                    magnitude -= 4;
-                }
-            }
-            ++j;
-            ++digits;
-        }
-        if (digits == 0) return 0;
-        i = j;
-    }
-    if (digits == 0) return 0;
-    long long exponent = 0;
-    i += ExponentLength(text + i, L'p', L'P', &exponent);
-    *value = ConvertMatched(text, i, std::chars_format::hex, magnitude + exponent);
-    return i;
+double SignificandValue(Significand* number, int base)
+{
+    BigNumber denominator;
+    SetSmall(&denominator, 1);
+    if (base == 16)
+        return DivideToDouble(&number->digits, &denominator, 4 * number->scale + number->binaryExponent,
+                              number->sticky);
+    // Decimal powers beyond the range of doubles are settled before any arithmetic:
+    // the value lies in [10^(magnitude - 1), 10^magnitude).
+    const long long magnitude = static_cast<long long>(number->count) + number->scale;
+    if (number->count == 0 || magnitude < -330)
+        return 0.0;
+    if (magnitude > 310)
+        return DoubleFromBits(InfinityBits);
+    // 10^scale = 5^scale × 2^scale, which keeps the numbers small.
+    if (number->scale >= 0)
+        MultiplyByPowerOfFive(&number->digits, number->scale);
+    else
+        MultiplyByPowerOfFive(&denominator, -number->scale);
+    return DivideToDouble(&number->digits, &denominator, number->scale, number->sticky);
 }
 
 // Plain decimal digits; std::to_wstring would go through the C runtime's printf.
-std::wstring DecimalText(size_t value) {
+std::wstring DecimalText(uint64_t value)
+{
     wchar_t buffer[32];
     wchar_t* end = buffer + 32;
     wchar_t* p = end;
@@ -174,47 +356,75 @@ std::wstring DecimalText(size_t value) {
     return std::wstring(p, end);
 }
 
-}  // namespace
+} // namespace
 
-std::wstring LowercaseCopy(const std::wstring& text) {
+std::wstring LowercaseCopy(const std::wstring& text)
+{
     std::wstring copy(text);
-    for (wchar_t& c : copy) c = FoldAsciiUpper(c);
+    for (wchar_t& c : copy)
+        c = FoldAsciiUpper(c);
     return copy;
 }
 
-bool NamesEqual(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
+bool NamesEqual(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAsciiUpper(a[i]) != FoldAsciiUpper(b[i])) return false;
+        if (FoldAsciiUpper(a[i]) != FoldAsciiUpper(b[i]))
+            return false;
     }
     return true;
 }
 
-std::wstring FormatMillimetres(int32_t thousandths) {
-    char buffer[48];
-    const std::to_chars_result result =
-        std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(thousandths) / 1000.0,
-                      std::chars_format::fixed, 1);
-    if (result.ec != std::errc()) return std::wstring();
-    return std::wstring(buffer, result.ptr);
+// The tenths are rounded from the exact binary value of the quotient: mantissa × 10,
+// shifted right by the exponent, with the bits shifted out deciding the rounding.
+std::wstring FormatMillimetres(int32_t thousandths)
+{
+    const double value = static_cast<double>(thousandths) / 1000.0;
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    const unsigned biasedExponent = static_cast<unsigned>(bits >> 52) & 0x7FF;
+    uint64_t tenths = 0;
+    if (biasedExponent != 0) { // only 0 is not a normal double here
+        const uint64_t scaled = ((bits & ((1ULL << 52) - 1)) | (1ULL << 52)) * 10;
+        // 0.001 <= |value| < 2^22, so the shift lies between 31 and 62.
+        const unsigned shift = 1075 - biasedExponent;
+        const uint64_t half = 1ULL << (shift - 1);
+        const uint64_t rest = scaled & ((half << 1) - 1);
+        tenths = scaled >> shift;
+        if (rest > half || (rest == half && (tenths & 1) != 0))
+            ++tenths;
+    }
+    std::wstring text = (bits >> 63) != 0 ? L"-" : L"";
+    text += DecimalText(tenths / 10);
+    text += L'.';
+    text += static_cast<wchar_t>(L'0' + tenths % 10);
+    return text;
 }
 
-std::wstring FormatSizeText(int32_t width, int32_t height) {
+std::wstring FormatSizeText(int32_t width, int32_t height)
+{
     return FormatMillimetres(width) + L" \u00D7 " + FormatMillimetres(height) + L" mm";
 }
 
-std::wstring FormatStatusSummary(size_t rows, size_t total) {
+std::wstring FormatStatusSummary(size_t rows, size_t total)
+{
     return L"显示 " + DecimalText(rows) + L" 项，共读取 " + DecimalText(total) + L" 个纸张规格。";
 }
 
-double ParseLeadingNumber(const wchar_t* text, size_t* consumed) {
+double ParseLeadingNumber(const wchar_t* text, size_t* consumed)
+{
     size_t ignored = 0;
-    if (consumed == nullptr) consumed = &ignored;
+    if (consumed == nullptr)
+        consumed = &ignored;
     *consumed = 0;
-    if (text == nullptr) return 0.0;
+    if (text == nullptr)
+        return 0.0;
 
     const wchar_t* p = text;
-    while (IsCSpace(*p)) ++p;
+    while (IsCSpace(*p))
+        ++p;
     bool negative = false;
     if (*p == L'+' || *p == L'-') {
         negative = *p == L'-';
@@ -230,41 +440,52 @@ double ParseLeadingNumber(const wchar_t* text, size_t* consumed) {
         length = 3;
         if (p[3] == L'(') {
             size_t i = 4;
-            while (IsNanCharacter(p[i])) ++i;
-            if (p[i] == L')') length = i + 1;
+            while (IsNanCharacter(p[i]))
+                ++i;
+            if (p[i] == L')')
+                length = i + 1;
         }
         value = std::numeric_limits<double>::quiet_NaN();
-    } else if (p[0] == L'0' && (p[1] == L'x' || p[1] == L'X')) {
-        const size_t hexLength = ParseHex(p + 2, &value);
-        // "0x" without a hex digit: the "0" alone is the number.
-        length = hexLength != 0 ? hexLength + 2 : 1;
     } else {
-        length = ParseDecimal(p, &value);
+        const bool hex = p[0] == L'0' && (p[1] == L'x' || p[1] == L'X');
+        const int base = hex ? 16 : 10;
+        Significand number;
+        length = ScanSignificand(hex ? p + 2 : p, base, &number);
+        if (hex) // "0x" without a hex digit: the "0" alone is the number.
+            length = length != 0 ? length + 2 : 1;
+        value = SignificandValue(&number, base);
     }
-    if (length == 0) return 0.0;
+    if (length == 0)
+        return 0.0;
 
     *consumed = static_cast<size_t>(p + length - text);
     return negative ? -value : value;
 }
 
-int32_t MillimetresToThousandths(double millimetres) {
+int32_t MillimetresToThousandths(double millimetres)
+{
     return static_cast<int32_t>(millimetres * 1000.0 + 0.5);
 }
 
 const wchar_t* ValidateEditorTexts(const std::wstring& name, const wchar_t* widthText,
-                                   const wchar_t* heightText, int32_t* width, int32_t* height) {
-    if (name.empty()) return kNameMissing;
-    if (name.size() > kMaxNameLength) return kNameTooLong;
+                                   const wchar_t* heightText, int32_t* width, int32_t* height)
+{
+    if (name.empty())
+        return NameMissing;
+    if (name.size() > MaxNameLength)
+        return NameTooLong;
 
     size_t widthConsumed = 0;
     size_t heightConsumed = 0;
     const double widthValue = ParseLeadingNumber(widthText, &widthConsumed);
     const double heightValue = ParseLeadingNumber(heightText, &heightConsumed);
-    if (widthConsumed == 0 || heightConsumed == 0) return kSizeInvalid;
+    if (widthConsumed == 0 || heightConsumed == 0)
+        return SizeInvalid;
     // Written so that NaN fails every comparison and is refused too.
-    const bool widthInRange = widthValue >= kMinMillimetres && widthValue <= kMaxMillimetres;
-    const bool heightInRange = heightValue >= kMinMillimetres && heightValue <= kMaxMillimetres;
-    if (!widthInRange || !heightInRange) return kSizeInvalid;
+    const bool widthInRange = widthValue >= MinMillimetres && widthValue <= MaxMillimetres;
+    const bool heightInRange = heightValue >= MinMillimetres && heightValue <= MaxMillimetres;
+    if (!widthInRange || !heightInRange)
+        return SizeInvalid;
 
     *width = MillimetresToThousandths(widthValue);
     *height = MillimetresToThousandths(heightValue);
