@@ -87,6 +87,10 @@ void ReleaseIfSet(Interface* object)
 
 // The automation object of the desktop's folder view: the shell that runs with the user's own,
 // unelevated rights. Null where there is no such desktop (another shell, or none running).
+// Written out rather than taken from libuuid, whose object file brings 40 KiB of other GUIDs.
+const CLSID ShellWindowsClass = {0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
+const GUID TopLevelBrowserService = {0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x00, 0xAA, 0x00, 0x4A, 0xE8, 0x37}};
+
 IShellDispatch2* DesktopShell()
 {
     IShellWindows* windows = nullptr;
@@ -101,10 +105,10 @@ IShellDispatch2* DesktopShell()
     VARIANT none;
     VariantInit(&none);
     LONG desktopWindow = 0;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&windows))) &&
+    if (SUCCEEDED(CoCreateInstance(ShellWindowsClass, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&windows))) &&
         windows->FindWindowSW(&none, &none, SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH, &desktop) == S_OK &&
         desktop && SUCCEEDED(desktop->QueryInterface(IID_PPV_ARGS(&provider))) &&
-        SUCCEEDED(provider->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(&browser))) &&
+        SUCCEEDED(provider->QueryService(TopLevelBrowserService, IID_PPV_ARGS(&browser))) &&
         SUCCEEDED(browser->QueryActiveShellView(&view)) &&
         SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&background))) &&
         SUCCEEDED(background->QueryInterface(IID_PPV_ARGS(&folderView))) &&
