@@ -43,7 +43,7 @@ std::wstring CurrentDefaultLine(const std::wstring& printer)
     if (ReadDefaultPaper(printer, &name, &id) != ERROR_SUCCESS)
         return L"当前默认纸张：无法读取";
     if (name.empty())
-        return L"当前默认纸张：驱动程序列表中没有的纸张（编号 " + std::to_wstring(id) + L"）";
+        return L"当前默认纸张：驱动程序列表中没有的纸张（编号 " + DecimalText(id) + L"）";
     return L"当前默认纸张：" + name;
 }
 

@@ -26,6 +26,8 @@ std::wstring LowercaseCopy(const std::wstring& text);
 bool NamesEqual(const std::wstring& a, const std::wstring& b);
 // "%.1f" of thousandths / 1000, correctly rounded with ties to even, on any C runtime.
 std::wstring FormatMillimetres(int32_t thousandths);
+// Plain decimal digits; std::to_wstring would bring in the C runtime's whole printf.
+std::wstring DecimalText(uint64_t value);
 // "241.0 × 93.0 mm"
 std::wstring FormatSizeText(int32_t width, int32_t height);
 // "显示 N 项，共读取 M 个纸张规格。"

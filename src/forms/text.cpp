@@ -343,7 +343,8 @@ double SignificandValue(Significand* number, int base)
     return DivideToDouble(&number->digits, &denominator, number->scale, number->sticky);
 }
 
-// Plain decimal digits; std::to_wstring would go through the C runtime's printf.
+} // namespace
+
 std::wstring DecimalText(uint64_t value)
 {
     wchar_t buffer[32];
@@ -356,7 +357,6 @@ std::wstring DecimalText(uint64_t value)
     return std::wstring(p, end);
 }
 
-} // namespace
 
 std::wstring LowercaseCopy(const std::wstring& text)
 {

@@ -14,16 +14,6 @@ const int PaperListSlack = 64;       // entries beyond the count, for a list tha
 const LONG SizeToleranceTenths = 1;  // "the same size": within 0.1 mm
 const DWORD ThousandthsPerTenth = 100;
 
-std::wstring Number(unsigned value)
-{
-    std::wstring text;
-    do {
-        text.insert(text.begin(), static_cast<wchar_t>(L'0' + value % 10));
-        value /= 10;
-    } while (value != 0);
-    return text;
-}
-
 // One DeviceCapabilitiesW list: the count, then a fill into room for more than counted,
 // since the driver's list may grow between the two calls and the call takes no size.
 template <typename Entry>
@@ -255,7 +245,7 @@ std::wstring DescribePaperCheck(const std::wstring& printer, const PaperForm& fo
 {
     const std::wstring subject = L"打印机\u201C" + printer + L"\u201D的驱动程序";
     if (check.offered) {
-        return subject + L"提供纸张\u201C" + form.name + L"\u201D。\r\n\r\n纸张编号：" + Number(check.paper.id) + L"\r\n驱动程序中的名称：" + check.paper.name + L"\r\n驱动程序中的尺寸：" +
+        return subject + L"提供纸张\u201C" + form.name + L"\u201D。\r\n\r\n纸张编号：" + DecimalText(check.paper.id) + L"\r\n驱动程序中的名称：" + check.paper.name + L"\r\n驱动程序中的尺寸：" +
                FormatSizeText(check.paper.width * 100, check.paper.height * 100);
     }
     std::wstring text = subject + L"没有提供纸张\u201C" + form.name + L"\u201D（" +
