@@ -490,7 +490,7 @@ protected:
     void TearDown() override
     {
         DesktopShellExecuteHook = &ShellExecuteFromDesktop;
-        ShellExecuteHook = &ShellExecuteW;
+        ShellExecuteHook = &ShellExecuteFromSystem;
         MainWindowTest::TearDown();
     }
     static void MovePointerTo(POINT screen) { SetCursorPos(screen.x, screen.y); }
