@@ -85,23 +85,9 @@ void ExpectFailure(const RecordedBox& box, const std::wstring& action, DWORD cod
     EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
 }
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::vector<std::string> FormsOf(const std::string& extraLines)
 {
-    std::vector<std::string> lines = Lines(Forms + extraLines);
+    std::vector<std::string> lines = SplitLines(Forms + extraLines);
     return lines;
 }
 
@@ -213,7 +199,7 @@ TEST_F(ChangesTest, ModifyResizesTheSelectedFormInPlace)
     SelectRow(3);
     TypeInto(HeightEdit, L"127");
     ExpectNotice(PressForOneBox(ModifyButton), L"纸张尺寸已修改。");
-    std::vector<std::string> expected = Lines(Forms);
+    std::vector<std::string> expected = SplitLines(Forms);
     expected[3] = FormLine("user", 241000, 127000, L"Receipt");
     EXPECT_EQ(expected, PersistedFormLines());
     EXPECT_EQ(1u, StandInCallCount("SetFormW"));
@@ -231,7 +217,7 @@ TEST_F(ChangesTest, ModifyAllowsACaseOnlyRenameKeyedByTheStoredName)
     const std::string log = SpoolerLog();
     EXPECT_NE(std::string::npos, log.find("SetFormW handle=#")) << log;
     EXPECT_NE(std::string::npos, log.find(" name=\"Receipt\" level=1 form=\"RECEIPT\"")) << "keyed by the stored name:\n" << log;
-    std::vector<std::string> expected = Lines(Forms);
+    std::vector<std::string> expected = SplitLines(Forms);
     expected[3] = FormLine("user", 241000, 101600, L"RECEIPT");
     EXPECT_EQ(expected, PersistedFormLines());
 }
@@ -251,7 +237,7 @@ TEST_F(ChangesTest, ModifyRefusesAnyOtherRenameAndUnchangedSizesStillSucceed)
     TypeInto(NameEdit, L"Receipt");
     ExpectNotice(PressForOneBox(ModifyButton), L"纸张尺寸已修改。");
     EXPECT_EQ(1u, StandInCallCount("SetFormW"));
-    EXPECT_EQ(Lines(Forms), PersistedFormLines());
+    EXPECT_EQ(SplitLines(Forms), PersistedFormLines());
 }
 
 TEST_F(ChangesTest, ProtectedFormsAndNoSelectionAreRefusedBeforeTheEditorIsRead)
@@ -295,7 +281,7 @@ TEST_F(ChangesTest, DeleteAsksWithTheStoredNameAndNoChangesNothing)
     EXPECT_EQ(1, SelectedFormIndex());
 
     ExpectNotice(PressDeleteAndConfirm(), L"纸张已删除。");
-    std::vector<std::string> expected = Lines(Forms);
+    std::vector<std::string> expected = SplitLines(Forms);
     expected.erase(expected.begin() + 1);
     EXPECT_EQ(expected, PersistedFormLines());
     EXPECT_EQ(3u, ListRows().size());
@@ -415,7 +401,7 @@ protected:
     std::vector<std::string> DefaultLines()
     {
         std::vector<std::string> lines;
-        for (const std::string& line : Lines(SpoolerState()))
+        for (const std::string& line : SplitLines(SpoolerState()))
             if (line.rfind("default-paper ", 0) == 0)
                 lines.push_back(line);
         return lines;

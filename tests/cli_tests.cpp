@@ -116,20 +116,6 @@ std::string PrinterState(const std::string& forms, const char* admin = "yes")
            "printer \"Second\"\ndefault \"CLI 打印机\"\n" + forms;
 }
 
-std::vector<std::string> Split(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 // The system's text for a code up to its line break, as one line of output carries it.
 std::string FirstLine(const std::wstring& text)
 {
@@ -176,7 +162,7 @@ TEST(CliImport, ASecondRunChangesNothingAndADryRunOnlySays)
                                         "将更新：发货单（241 × 93 mm → 241 × 94 mm）\r", "将添加：新纸（210 × 140.5 mm）\r",
                                         "未变化：dp-750 fanfold（打印机纸张）\r",
                                         "试运行，没有做任何更改：将添加 1 个，将更新 1 个，未变化 2 个，将失败 0 个。\r"}),
-              Split(dry.out));
+              SplitLines(dry.out));
     EXPECT_EQ(before, PersistedFormLines());
 
     const ToolRun first = RunForms({L"import", L"twice.csv"});
@@ -196,7 +182,7 @@ TEST(CliImport, ASecondRunChangesNothingAndADryRunOnlySays)
     EXPECT_EQ((std::vector<std::string>{"打印机：CLI 打印机\r", "未变化：收据 241X101.6\r", "未变化：发货单\r", "未变化：新纸\r",
                                         "未变化：dp-750 fanfold（打印机纸张）\r",
                                         "已添加 0 个，已更新 0 个，未变化 4 个，失败 0 个。\r"}),
-              Split(second.out));
+              SplitLines(second.out));
     EXPECT_EQ(after, PersistedFormLines());
 }
 
@@ -230,7 +216,7 @@ TEST(CliImport, AFailedCallInTheMiddleIsReportedAndTheOthersAreApplied)
     EXPECT_EQ((std::vector<std::string>{"打印机：CLI 打印机\r", "已更新：收据 241x101.6（241 × 101.6 mm → 241 × 100 mm）\r",
                                         "失败：Lost：添加失败：" + FirstLine(SystemText(1722)) + "\r",
                                         "已添加：Kept（110 × 110 mm）\r", "已添加 1 个，已更新 1 个，未变化 0 个，失败 1 个。\r"}),
-              Split(run.out));
+              SplitLines(run.out));
     EXPECT_EQ((std::vector<std::string>{"form user 241000 100000 0 0 241000 100000 \"收据 241x101.6\"",
                                         "form user 110000 110000 0 0 110000 110000 \"Kept\""}),
               PersistedFormLines());

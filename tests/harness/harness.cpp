@@ -66,6 +66,20 @@ std::string Narrow(const std::wstring& text)
     return out;
 }
 
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 // --- The stand-in spooler ---
 
 void UseSpoolerState(const std::string& stateText)

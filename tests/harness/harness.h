@@ -21,6 +21,9 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& text);
 
+// The lines of a text, without their '\n'.
+std::vector<std::string> SplitLines(const std::string& text);
+
 // --- The stand-in spooler ---
 // Points the stand-in at a state file of this test's own and writes the given state.
 void UseSpoolerState(const std::string& stateText);
