@@ -88,6 +88,11 @@ int CheckCommand(const CommandLine& line);
 int ResolvePrinter(const CommandLine& line, std::wstring* printer);
 // The printer's form table; ExitDone, or ExitFailed after telling the user.
 int ReadPrinterForms(const std::wstring& printer, std::vector<PaperForm>* forms);
+// ResolvePrinter, then ReadPrinterForms of the printer it chose.
+int ReadChosenPrinterForms(const CommandLine& line, std::wstring* printer, std::vector<PaperForm>* forms);
+// Every printer; false, with *exit to return, when there is none to work on or the list
+// cannot be read (the user has been told).
+bool ListEveryPrinter(std::vector<std::wstring>* printers, int* exit);
 // The printer, its table and the place in it of the form named by the first operand;
 // ExitNotFound after telling the user when there is no such form.
 int FindNamedForm(const CommandLine& line, std::wstring* printer, std::vector<PaperForm>* forms, int* index);

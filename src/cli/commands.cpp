@@ -170,11 +170,31 @@ int ReadPrinterForms(const std::wstring& printer, std::vector<PaperForm>* forms)
     return ExitDone;
 }
 
+int ReadChosenPrinterForms(const CommandLine& line, std::wstring* printer, std::vector<PaperForm>* forms)
+{
+    const int code = ResolvePrinter(line, printer);
+    return code == ExitDone ? ReadPrinterForms(*printer, forms) : code;
+}
+
+bool ListEveryPrinter(std::vector<std::wstring>* printers, int* exit)
+{
+    const DWORD code = ListPrinters(printers);
+    if (code != ERROR_SUCCESS) {
+        PrintError(L"读取打印机失败：" + ErrorLine(code));
+        *exit = ExitFailed;
+        return false;
+    }
+    if (printers->empty()) {
+        PrintLine(L"没有检测到已安装的打印机。");
+        *exit = ExitDone;
+        return false;
+    }
+    return true;
+}
+
 int FindNamedForm(const CommandLine& line, std::wstring* printer, std::vector<PaperForm>* forms, int* index)
 {
-    int code = ResolvePrinter(line, printer);
-    if (code == ExitDone)
-        code = ReadPrinterForms(*printer, forms);
+    const int code = ReadChosenPrinterForms(line, printer, forms);
     if (code != ExitDone)
         return code;
     *index = FindFormByName(*forms, line.operands[0]);
@@ -187,15 +207,9 @@ int FindNamedForm(const CommandLine& line, std::wstring* printer, std::vector<Pa
 int PrintersCommand(const CommandLine&)
 {
     std::vector<std::wstring> printers;
-    const DWORD code = ListPrinters(&printers);
-    if (code != ERROR_SUCCESS) {
-        PrintError(L"读取打印机失败：" + ErrorLine(code));
-        return ExitFailed;
-    }
-    if (printers.empty()) {
-        PrintLine(L"没有检测到已安装的打印机。");
-        return ExitDone;
-    }
+    int exit = ExitDone;
+    if (!ListEveryPrinter(&printers, &exit))
+        return exit;
     std::wstring defaultPrinter;
     QueryDefaultPrinter(&defaultPrinter);
     for (const std::wstring& name : printers)
@@ -207,9 +221,7 @@ int ListCommand(const CommandLine& line)
 {
     std::wstring printer;
     std::vector<PaperForm> forms;
-    int code = ResolvePrinter(line, &printer);
-    if (code == ExitDone)
-        code = ReadPrinterForms(printer, &forms);
+    int code = ReadChosenPrinterForms(line, &printer, &forms);
     if (code != ExitDone)
         return code;
     const std::vector<PaperForm> shown = Selected(forms, line.all);
@@ -248,9 +260,7 @@ int AddCommand(const CommandLine& line)
     std::vector<PaperForm> forms;
     int code = ReadFormOperands(line, &name, &width, &height);
     if (code == ExitDone)
-        code = ResolvePrinter(line, &printer);
-    if (code == ExitDone)
-        code = ReadPrinterForms(printer, &forms);
+        code = ReadChosenPrinterForms(line, &printer, &forms);
     if (code != ExitDone)
         return code;
     const int existing = FindFormByName(forms, name);
@@ -327,9 +337,7 @@ int ExportCommand(const CommandLine& line)
 {
     std::wstring printer;
     std::vector<PaperForm> forms;
-    int code = ResolvePrinter(line, &printer);
-    if (code == ExitDone)
-        code = ReadPrinterForms(printer, &forms);
+    int code = ReadChosenPrinterForms(line, &printer, &forms);
     if (code != ExitDone)
         return code;
     std::vector<PaperForm> written;
@@ -366,9 +374,7 @@ int ImportCommand(const CommandLine& line)
     }
     std::wstring printer;
     std::vector<PaperForm> table;
-    int code = ResolvePrinter(line, &printer);
-    if (code == ExitDone)
-        code = ReadPrinterForms(printer, &table);
+    int code = ReadChosenPrinterForms(line, &printer, &table);
     if (code != ExitDone)
         return code;
 

@@ -119,15 +119,9 @@ int CheckCommand(const CommandLine& line)
             return code;
         printers.push_back(printer);
     } else {
-        const DWORD code = ListPrinters(&printers);
-        if (code != ERROR_SUCCESS) {
-            PrintError(L"读取打印机失败：" + ErrorLine(code));
-            return ExitFailed;
-        }
-        if (printers.empty()) {
-            PrintLine(L"没有检测到已安装的打印机。");
-            return ExitDone;
-        }
+        int exit = ExitDone;
+        if (!ListEveryPrinter(&printers, &exit))
+            return exit;
     }
     QueryDefaultPrinter(&defaultPrinter);
     bool complete = true;

@@ -69,10 +69,17 @@ DWORD ReadPaperLists(const std::wstring& printer, std::vector<DriverPaper>* pape
     return ERROR_SUCCESS;
 }
 
+// Driver sizes come in tenths of a millimetre, forms in thousandths.
+int32_t Thousandths(LONG tenths)
+{
+    return static_cast<int32_t>(tenths * static_cast<LONG>(ThousandthsPerTenth));
+}
+
 bool WithinTenth(int32_t thousandths, LONG tenths)
 {
     const long long difference = static_cast<long long>(thousandths) - static_cast<long long>(tenths) * ThousandthsPerTenth;
-    return difference <= SizeToleranceTenths * 100 && difference >= -SizeToleranceTenths * 100;
+    const long long tolerance = SizeToleranceTenths * ThousandthsPerTenth;
+    return difference <= tolerance && difference >= -tolerance;
 }
 
 // The printer's default DEVMODE as DocumentPropertiesW hands it to any program. The buffer
@@ -246,7 +253,7 @@ std::wstring DescribePaperCheck(const std::wstring& printer, const PaperForm& fo
     const std::wstring subject = L"打印机\u201C" + printer + L"\u201D的驱动程序";
     if (check.offered) {
         return subject + L"提供纸张\u201C" + form.name + L"\u201D。\r\n\r\n纸张编号：" + DecimalText(check.paper.id) + L"\r\n驱动程序中的名称：" + check.paper.name + L"\r\n驱动程序中的尺寸：" +
-               FormatSizeText(check.paper.width * 100, check.paper.height * 100);
+               FormatSizeText(Thousandths(check.paper.width), Thousandths(check.paper.height));
     }
     std::wstring text = subject + L"没有提供纸张\u201C" + form.name + L"\u201D（" +
                         FormatSizeText(form.width, form.height) + L"），浏览器的纸张列表里不会出现它。\r\n\r\n";
@@ -257,18 +264,18 @@ std::wstring DescribePaperCheck(const std::wstring& printer, const PaperForm& fo
         const wchar_t* what;
         LONG limit;
     } reasons[] = {
-        {form.width > check.maxWidth * 100, L"宽度大于打印机的最大宽度 ", check.maxWidth},
-        {form.height > check.maxHeight * 100, L"高度大于打印机的最大长度 ", check.maxHeight},
-        {form.width < check.minWidth * 100, L"宽度小于打印机的最小宽度 ", check.minWidth},
-        {form.height < check.minHeight * 100, L"高度小于打印机的最小长度 ", check.minHeight},
+        {form.width > Thousandths(check.maxWidth), L"宽度大于打印机的最大宽度 ", check.maxWidth},
+        {form.height > Thousandths(check.maxHeight), L"高度大于打印机的最大长度 ", check.maxHeight},
+        {form.width < Thousandths(check.minWidth), L"宽度小于打印机的最小宽度 ", check.minWidth},
+        {form.height < Thousandths(check.minHeight), L"高度小于打印机的最小长度 ", check.minHeight},
     };
     std::wstring found;
     for (const auto& reason : reasons)
         if (reason.applies)
-            found += L"\r\n" + std::wstring(reason.what) + FormatMillimetres(reason.limit * 100) + L" mm。";
+            found += L"\r\n" + std::wstring(reason.what) + FormatMillimetres(Thousandths(reason.limit)) + L" mm。";
     if (found.empty())
-        return text + L"尺寸在打印机支持的范围（" + FormatSizeText(check.minWidth * 100, check.minHeight * 100) +
-               L" 至 " + FormatSizeText(check.maxWidth * 100, check.maxHeight * 100) +
+        return text + L"尺寸在打印机支持的范围（" + FormatSizeText(Thousandths(check.minWidth), Thousandths(check.minHeight)) +
+               L" 至 " + FormatSizeText(Thousandths(check.maxWidth), Thousandths(check.maxHeight)) +
                L"）之内；驱动程序可能只列出它自己定义的纸张。";
     return text + L"可能的原因：" + found;
 }
