@@ -118,7 +118,7 @@ run)
     ZELTRA_OWN_DISPLAY=$own start_wine
     install_standin
     state="$build/demo-state.txt"
-    [ -f "$state" ] || cp "$here/spooler/demo-state.txt" "$state"
+    [ -f "$state" ] || cp "$here/standin/demo-state.txt" "$state"
     export ZELTRA_SPOOLER_STATE="$state"
     make_locale
     if [ "$own" = 1 ]; then
@@ -147,7 +147,7 @@ forms)
     start_wine
     install_standin
     state="$build/demo-state.txt"
-    [ -f "$state" ] || cp "$here/spooler/demo-state.txt" "$state"
+    [ -f "$state" ] || cp "$here/standin/demo-state.txt" "$state"
     export ZELTRA_SPOOLER_STATE="$state"
     make_locale
     status=0

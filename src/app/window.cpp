@@ -277,11 +277,7 @@ namespace {
 void RoundWindowCorners(HWND window)
 {
     typedef HRESULT(WINAPI * SetAttributeProc)(HWND, DWORD, LPCVOID, DWORD);
-    HMODULE dwm = LoadSystemLibrary(L"dwmapi.dll");
-    if (!dwm)
-        return;
-    SetAttributeProc setAttribute =
-        reinterpret_cast<SetAttributeProc>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")));
+    const auto setAttribute = SystemFunction<SetAttributeProc>(L"dwmapi.dll", "DwmSetWindowAttribute");
     const DWORD windowCornerPreference = 33; // DWMWA_WINDOW_CORNER_PREFERENCE
     const DWORD roundCorners = 2;            // DWMWCP_ROUND
     if (setAttribute)

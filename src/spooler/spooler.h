@@ -14,18 +14,18 @@
 
 // The spooler functions the tools use, taken from the system folder's winspool.drv.
 struct SpoolerFunctions {
-    BOOL(WINAPI* EnumPrintersW)(DWORD, LPWSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
-    BOOL(WINAPI* GetDefaultPrinterW)(LPWSTR, LPDWORD); // by ordinal 203
-    BOOL(WINAPI* OpenPrinterW)(LPWSTR, LPHANDLE, LPPRINTER_DEFAULTSW);
-    BOOL(WINAPI* ClosePrinter)(HANDLE);
-    BOOL(WINAPI* EnumFormsW)(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
-    BOOL(WINAPI* AddFormW)(HANDLE, DWORD, LPBYTE);
-    BOOL(WINAPI* SetFormW)(HANDLE, LPWSTR, DWORD, LPBYTE);
-    BOOL(WINAPI* DeleteFormW)(HANDLE, LPWSTR);
-    BOOL(WINAPI* GetPrinterW)(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
-    BOOL(WINAPI* SetPrinterW)(HANDLE, DWORD, LPBYTE, DWORD);
-    LONG(WINAPI* DocumentPropertiesW)(HWND, HANDLE, LPWSTR, PDEVMODEW, PDEVMODEW, DWORD);
-    int(WINAPI* DeviceCapabilitiesW)(LPCWSTR, LPCWSTR, WORD, LPWSTR, const DEVMODEW*);
+    decltype(&::EnumPrintersW) EnumPrintersW;
+    decltype(&::GetDefaultPrinterW) GetDefaultPrinterW; // by ordinal 203
+    decltype(&::OpenPrinterW) OpenPrinterW;
+    decltype(&::ClosePrinter) ClosePrinter;
+    decltype(&::EnumFormsW) EnumFormsW;
+    decltype(&::AddFormW) AddFormW;
+    decltype(&::SetFormW) SetFormW;
+    decltype(&::DeleteFormW) DeleteFormW;
+    decltype(&::GetPrinterW) GetPrinterW;
+    decltype(&::SetPrinterW) SetPrinterW;
+    decltype(&::DocumentPropertiesW) DocumentPropertiesW;
+    decltype(&::DeviceCapabilitiesW) DeviceCapabilitiesW;
 };
 extern SpoolerFunctions Spooler;
 
@@ -34,6 +34,14 @@ extern SpoolerFunctions Spooler;
 void RestrictDllSearch();
 // Loads a DLL by its full path in the system folder, never from the exe's folder.
 HMODULE LoadSystemLibrary(const wchar_t* fileName);
+// A function of a DLL in the system folder (LoadSystemLibrary); null when either is missing.
+// Every DLL the tools load at run time is reached through here or LoadSpoolerFunctions.
+FARPROC LoadSystemFunction(const wchar_t* fileName, const char* name);
+template <typename Function>
+Function SystemFunction(const wchar_t* fileName, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(LoadSystemFunction(fileName, name)));
+}
 // Fills Spooler once. On failure returns false and *missing names the DLL or function.
 bool LoadSpoolerFunctions(std::wstring* missing);
 // Takes every function from this module; false, with *missing named, when one is absent.

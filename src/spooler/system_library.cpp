@@ -28,12 +28,13 @@ bool Resolve(HMODULE module, const char* name, WORD ordinal, Function* slot, std
 void RestrictDllSearch()
 {
     SetDllDirectoryW(L"");
-    // Windows 7 has SetDefaultDllDirectories only with its security update, so it is looked up.
+    // Windows 7 has SetDefaultDllDirectories only with its security update, so it is looked up
+    // in kernel32, which every process has loaded already.
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesProc)(DWORD);
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    SetDefaultDllDirectoriesProc setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesProc>(
-                                                           reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")))
-                                                     : nullptr;
+    const auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesProc>(reinterpret_cast<void*>(
+                                         GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                                   : nullptr;
     if (setDefault)
         setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
@@ -48,6 +49,12 @@ HMODULE LoadSystemLibrary(const wchar_t* fileName)
     path += L'\\';
     path += fileName;
     return LoadLibraryExW(path.c_str(), nullptr, 0);
+}
+
+FARPROC LoadSystemFunction(const wchar_t* fileName, const char* name)
+{
+    HMODULE module = LoadSystemLibrary(fileName);
+    return module ? GetProcAddress(module, name) : nullptr;
 }
 
 bool ResolveSpoolerFunctions(HMODULE module, SpoolerFunctions* table, std::wstring* missing)

@@ -94,13 +94,6 @@ const GUID TopLevelBrowserService = {0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x
 
 // shell32, ole32 and oleaut32 serve only the link: taken from the system folder on the
 // click, so that start-up does not load them (tens of milliseconds under Wine).
-template <typename Function>
-Function SystemFunction(const wchar_t* dll, const char* name)
-{
-    HMODULE module = LoadSystemLibrary(dll);
-    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
 typedef HRESULT(WINAPI* CreateInstanceProc)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
 
 IShellDispatch2* DesktopShell(CreateInstanceProc createInstance)
