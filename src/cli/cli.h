@@ -1,5 +1,5 @@
-// zeltra-forms.exe: the forms of one PC set up from a command line, on the same
-// window-free spooler layer as the GUI.
+// zeltra-forms.exe: the forms of one PC set up from a command line, on the bottom layer and
+// the spooler layer alone, as the window is.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/forms.h"
+#include "core/core.h"
 #include "spooler/spooler.h"
 
 // What scripts test; the help text and the README list the same four.
@@ -35,20 +35,17 @@ struct CommandLine {
 // to a file or pipe. Line breaks are "\r\n".
 void PrintLine(const std::wstring& text);
 void PrintError(const std::wstring& text);
+// Writes all of bytes; false with *code when the file or pipe takes no more.
+bool WriteBytes(HANDLE file, const std::string& bytes, DWORD* code);
 // The system's text for a code on one line, without its trailing line break.
 std::wstring ErrorLine(DWORD code);
 // "action失败：reason"; a refusal for lack of rights reads as such.
 std::wstring FailureText(const wchar_t* action, DWORD code);
-// Millimetres from thousandths, exactly: "241", "101.6", "0.001" (no trailing zeros).
-std::wstring ExactMillimetres(int32_t thousandths);
-// "241 × 101.6 mm", exact.
-std::wstring ExactSizeText(int32_t width, int32_t height);
 // A JSON string literal: quotes, backslashes, control characters and unpaired surrogates escaped.
 std::wstring JsonString(const std::wstring& text);
 // "user", "builtin" or "printer", and the Chinese word for it.
 const wchar_t* FormKindToken(uint32_t flags);
 const wchar_t* FormKindText(uint32_t flags);
-std::wstring Decimal(size_t value);
 
 // --- Form files (csv.cpp) ---
 struct FileForm {
@@ -87,8 +84,8 @@ int CheckCommand(const CommandLine& line);
 // otherwise the default printer. ExitDone, or the exit code after telling the user.
 int ResolvePrinter(const CommandLine& line, std::wstring* printer);
 // The printer's form table; ExitDone, or ExitFailed after telling the user.
-int ReadPrinterForms(const std::wstring& printer, std::vector<PaperForm>* forms);
-// ResolvePrinter, then ReadPrinterForms of the printer it chose.
+int ReadPrinterTable(const std::wstring& printer, std::vector<PaperForm>* forms);
+// ResolvePrinter, then ReadPrinterTable of the printer it chose.
 int ReadChosenPrinterForms(const CommandLine& line, std::wstring* printer, std::vector<PaperForm>* forms);
 // Every printer; false, with *exit to return, when there is none to work on or the list
 // cannot be read (the user has been told).

@@ -5,10 +5,6 @@
 
 namespace {
 
-// The changes the GUI refuses, in the GUI's words.
-const wchar_t ProtectedFromSet[] = L"系统内置或打印机纸型受保护，不能修改。";
-const wchar_t ProtectedFromDelete[] = L"系统内置或打印机纸型受保护，不能删除。";
-
 std::wstring Quoted(const std::wstring& text) { return L"\u201C" + text + L"\u201D"; }
 
 // The forms a listing or an export covers.
@@ -37,42 +33,77 @@ int ReadFormOperands(const CommandLine& line, std::wstring* name, int32_t* width
     return ExitDone;
 }
 
-enum class Change { Add, Set, Delete };
-
-// One change on a printer opened for administration, closed again before returning. Set and
-// Delete find the form by the name the table holds (key); the record carries name.
-DWORD ChangeForm(const std::wstring& printer, Change change, const std::wstring& key, const std::wstring& name,
-                 int32_t width, int32_t height)
+// One change on a printer opened for administration, closed again before returning, then its
+// line: done, or why it failed. Set and Delete find the form by the name the table holds
+// (key); the record carries name.
+int ChangeForm(const std::wstring& printer, FormChange change, const std::wstring& key, const std::wstring& name,
+               int32_t width, int32_t height, const std::wstring& done)
 {
     HANDLE handle = nullptr;
     DWORD code = OpenPrinterFor(printer, PRINTER_ALL_ACCESS, &handle);
-    if (code != ERROR_SUCCESS)
-        return code;
-    if (change == Change::Add)
-        code = AddUserForm(handle, name, width, height);
-    else if (change == Change::Set)
-        code = SetUserForm(handle, key, name, width, height);
-    else
-        code = DeleteUserForm(handle, key);
-    Spooler.ClosePrinter(handle);
-    return code;
+    if (code == ERROR_SUCCESS) {
+        code = ChangeUserForm(handle, change, key, name, width, height);
+        Spooler.ClosePrinter(handle);
+    }
+    if (code != ERROR_SUCCESS) {
+        PrintError(FailureText(FormChangeAction(change), code));
+        return ExitFailed;
+    }
+    PrintLine(done);
+    return ExitDone;
 }
 
 // --- import ---
 
 enum class Step { Add, Set, Unchanged, Conflict };
 
-// What import does with one form of the file. A built-in or printer form that already has
+// One form of the file: what import does with it, the table's form of that name, and the
+// code its change ended with.
+struct ImportStep {
+    FileForm form;
+    Step step = Step::Add;
+    PaperForm stored;
+    DWORD result = ERROR_SUCCESS;
+};
+
+// What import does with each form of the file. A built-in or printer form that already has
 // the file's size leaves nothing to do; with another size it cannot be changed.
-Step PlanImport(const std::vector<PaperForm>& table, const FileForm& form, PaperForm* stored)
+std::vector<ImportStep> PlanImport(const std::vector<PaperForm>& table, const std::vector<FileForm>& wanted)
 {
-    const int at = FindFormByName(table, form.name);
-    if (at < 0)
-        return Step::Add;
-    *stored = table[static_cast<size_t>(at)];
-    if (stored->width == form.width && stored->height == form.height)
-        return Step::Unchanged;
-    return IsProtectedForm(stored->flags) ? Step::Conflict : Step::Set;
+    std::vector<ImportStep> plan;
+    for (const FileForm& form : wanted) {
+        ImportStep planned;
+        planned.form = form;
+        const int at = FindFormByName(table, form.name);
+        if (at >= 0) {
+            planned.stored = table[static_cast<size_t>(at)];
+            const bool sameSize = planned.stored.width == form.width && planned.stored.height == form.height;
+            planned.step = sameSize ? Step::Unchanged : IsProtectedForm(planned.stored.flags) ? Step::Conflict : Step::Set;
+        }
+        plan.push_back(planned);
+    }
+    return plan;
+}
+
+FormChange ImportChange(Step step) { return step == Step::Add ? FormChange::Add : FormChange::Set; }
+
+// The printer opened for administration once, at the first change, for all of them.
+struct AdminPrinter {
+    HANDLE handle = nullptr;
+    DWORD openCode = ERROR_SUCCESS;
+    bool tried = false;
+};
+
+DWORD ApplyImportStep(const std::wstring& printer, const ImportStep& planned, AdminPrinter* admin)
+{
+    if (!admin->tried) {
+        admin->openCode = OpenPrinterFor(printer, PRINTER_ALL_ACCESS, &admin->handle);
+        admin->tried = true;
+    }
+    if (admin->openCode != ERROR_SUCCESS)
+        return admin->openCode;
+    return ChangeUserForm(admin->handle, ImportChange(planned.step), planned.stored.name, planned.form.name,
+                          planned.form.width, planned.form.height);
 }
 
 struct ImportTally {
@@ -116,6 +147,26 @@ std::wstring ImportLine(Step step, const FileForm& form, const PaperForm& stored
            ExactSizeText(stored.width, stored.height) + L"），它不能修改。";
 }
 
+// The line of one form, counted where it belongs.
+void ReportImportStep(const ImportStep& planned, bool dryRun, ImportTally* tally)
+{
+    if (planned.result != ERROR_SUCCESS) {
+        PrintLine(L"失败：" + planned.form.name + L"：" + FailureText(FormChangeAction(ImportChange(planned.step)), planned.result));
+        ++tally->failed;
+        return;
+    }
+    PrintLine(ImportLine(planned.step, planned.form, planned.stored, dryRun));
+    ++*Counter(tally, planned.step);
+}
+
+void ReportImportTally(const ImportTally& tally, bool dryRun)
+{
+    const std::wstring counts = DecimalText(tally.added) + L" 个，" + (dryRun ? L"将更新 " : L"已更新 ") +
+                                DecimalText(tally.updated) + L" 个，未变化 " + DecimalText(tally.unchanged) + L" 个，" +
+                                (dryRun ? L"将失败 " : L"失败 ") + DecimalText(tally.failed) + L" 个。";
+    PrintLine(dryRun ? L"试运行，没有做任何更改：将添加 " + counts : L"已添加 " + counts);
+}
+
 } // namespace
 
 int ResolvePrinter(const CommandLine& line, std::wstring* printer)
@@ -153,27 +204,23 @@ int ResolvePrinter(const CommandLine& line, std::wstring* printer)
     return ExitNotFound;
 }
 
-int ReadPrinterForms(const std::wstring& printer, std::vector<PaperForm>* forms)
+int ReadPrinterTable(const std::wstring& printer, std::vector<PaperForm>* forms)
 {
-    HANDLE handle = nullptr;
-    DWORD code = OpenPrinterFor(printer, PRINTER_ACCESS_USE, &handle);
-    if (code != ERROR_SUCCESS) {
+    bool opened = false;
+    const DWORD code = ReadPrinterForms(printer, forms, &opened);
+    if (code == ERROR_SUCCESS)
+        return ExitDone;
+    if (!opened)
         PrintError(L"无法打开打印机" + Quoted(printer) + L"：" + ErrorLine(code));
-        return ExitFailed;
-    }
-    code = ReadForms(handle, forms);
-    Spooler.ClosePrinter(handle);
-    if (code != ERROR_SUCCESS) {
+    else
         PrintError(L"读取纸张失败：" + ErrorLine(code));
-        return ExitFailed;
-    }
-    return ExitDone;
+    return ExitFailed;
 }
 
 int ReadChosenPrinterForms(const CommandLine& line, std::wstring* printer, std::vector<PaperForm>* forms)
 {
     const int code = ResolvePrinter(line, printer);
-    return code == ExitDone ? ReadPrinterForms(*printer, forms) : code;
+    return code == ExitDone ? ReadPrinterTable(*printer, forms) : code;
 }
 
 bool ListEveryPrinter(std::vector<std::wstring>* printers, int* exit)
@@ -246,7 +293,7 @@ int ListCommand(const CommandLine& line)
         PrintLine(L"打印机：" + printer);
         for (const PaperForm& form : shown)
             PrintLine(form.name + L"（" + ExactSizeText(form.width, form.height) + L"，" + FormKindText(form.flags) + L"）");
-        PrintLine(L"共 " + Decimal(shown.size()) + (line.all ? L" 个纸张规格。" : L" 个用户自定义纸张。"));
+        PrintLine(L"共 " + DecimalText(shown.size()) + (line.all ? L" 个纸张规格。" : L" 个用户自定义纸张。"));
     }
     return ExitDone;
 }
@@ -269,13 +316,8 @@ int AddCommand(const CommandLine& line)
                    L"。要修改它的尺寸请用 set 命令。");
         return ExitUsage;
     }
-    const DWORD result = ChangeForm(printer, Change::Add, name, name, width, height);
-    if (result != ERROR_SUCCESS) {
-        PrintError(FailureText(L"添加", result));
-        return ExitFailed;
-    }
-    PrintLine(L"纸张已添加：" + name + L"（" + ExactSizeText(width, height) + L"）。");
-    return ExitDone;
+    return ChangeForm(printer, FormChange::Add, name, name, width, height,
+                      L"纸张已添加：" + name + L"（" + ExactSizeText(width, height) + L"）。");
 }
 
 int SetCommand(const CommandLine& line)
@@ -292,8 +334,8 @@ int SetCommand(const CommandLine& line)
     if (code != ExitDone)
         return code;
     const PaperForm stored = forms[static_cast<size_t>(index)];
-    if (IsProtectedForm(stored.flags)) {
-        PrintError(ProtectedFromSet);
+    if (const wchar_t* notice = ProtectedFormNotice(stored, FormChange::Set)) {
+        PrintError(notice);
         return ExitUsage;
     }
     if (stored.width == width && stored.height == height) {
@@ -301,14 +343,9 @@ int SetCommand(const CommandLine& line)
         return ExitDone;
     }
     // The record carries the name as typed: a change of case at most, as in the GUI.
-    const DWORD result = ChangeForm(printer, Change::Set, stored.name, name, width, height);
-    if (result != ERROR_SUCCESS) {
-        PrintError(FailureText(L"修改", result));
-        return ExitFailed;
-    }
-    PrintLine(L"纸张尺寸已修改：" + name + L"（" + ExactSizeText(stored.width, stored.height) + L" \u2192 " +
-              ExactSizeText(width, height) + L"）。");
-    return ExitDone;
+    return ChangeForm(printer, FormChange::Set, stored.name, name, width, height,
+                      L"纸张尺寸已修改：" + name + L"（" + ExactSizeText(stored.width, stored.height) + L" \u2192 " +
+                          ExactSizeText(width, height) + L"）。");
 }
 
 int DeleteCommand(const CommandLine& line)
@@ -320,17 +357,11 @@ int DeleteCommand(const CommandLine& line)
     if (code != ExitDone)
         return code;
     const PaperForm stored = forms[static_cast<size_t>(index)];
-    if (IsProtectedForm(stored.flags)) {
-        PrintError(ProtectedFromDelete);
+    if (const wchar_t* notice = ProtectedFormNotice(stored, FormChange::Delete)) {
+        PrintError(notice);
         return ExitUsage;
     }
-    const DWORD result = ChangeForm(printer, Change::Delete, stored.name, stored.name, 0, 0);
-    if (result != ERROR_SUCCESS) {
-        PrintError(FailureText(L"删除", result));
-        return ExitFailed;
-    }
-    PrintLine(L"纸张已删除：" + stored.name + L"。");
-    return ExitDone;
+    return ChangeForm(printer, FormChange::Delete, stored.name, stored.name, 0, 0, L"纸张已删除：" + stored.name + L"。");
 }
 
 int ExportCommand(const CommandLine& line)
@@ -357,8 +388,8 @@ int ExportCommand(const CommandLine& line)
         PrintError(L"无法写入文件" + Quoted(path) + L"：" + ErrorLine(result));
         return ExitUsage;
     }
-    PrintLine(L"已把打印机" + Quoted(printer) + L"的 " + Decimal(written.size()) + L" 个纸张写入" + Quoted(path) +
-              (skipped ? L"，跳过 " + Decimal(skipped) + L" 个。" : std::wstring(L"。")));
+    PrintLine(L"已把打印机" + Quoted(printer) + L"的 " + DecimalText(written.size()) + L" 个纸张写入" + Quoted(path) +
+              (skipped ? L"，跳过 " + DecimalText(skipped) + L" 个。" : std::wstring(L"。")));
     return ExitDone;
 }
 
@@ -380,40 +411,15 @@ int ImportCommand(const CommandLine& line)
 
     PrintLine(L"打印机：" + printer);
     ImportTally tally;
-    HANDLE handle = nullptr;
-    DWORD openCode = ERROR_SUCCESS;
-    bool opened = false;
-    for (const FileForm& form : wanted) {
-        PaperForm stored;
-        const Step step = PlanImport(table, form, &stored);
-        if (step == Step::Unchanged || step == Step::Conflict || line.dryRun) {
-            PrintLine(ImportLine(step, form, stored, line.dryRun));
-            ++*Counter(&tally, step);
-            continue;
-        }
-        // One administrative open for all the changes, made at the first of them.
-        if (!opened) {
-            openCode = OpenPrinterFor(printer, PRINTER_ALL_ACCESS, &handle);
-            opened = true;
-        }
-        DWORD result = openCode;
-        if (result == ERROR_SUCCESS)
-            result = step == Step::Add ? AddUserForm(handle, form.name, form.width, form.height)
-                                       : SetUserForm(handle, stored.name, form.name, form.width, form.height);
-        if (result == ERROR_SUCCESS) {
-            PrintLine(ImportLine(step, form, stored, false));
-            ++*Counter(&tally, step);
-        } else {
-            PrintLine(L"失败：" + form.name + L"：" + FailureText(step == Step::Add ? L"添加" : L"修改", result));
-            ++tally.failed;
-        }
+    AdminPrinter admin;
+    for (ImportStep& planned : PlanImport(table, wanted)) {
+        const bool change = planned.step == Step::Add || planned.step == Step::Set;
+        if (change && !line.dryRun)
+            planned.result = ApplyImportStep(printer, planned, &admin);
+        ReportImportStep(planned, line.dryRun, &tally);
     }
-    if (handle)
-        Spooler.ClosePrinter(handle);
-
-    const std::wstring counts = Decimal(tally.added) + L" 个，" + (line.dryRun ? L"将更新 " : L"已更新 ") +
-                                Decimal(tally.updated) + L" 个，未变化 " + Decimal(tally.unchanged) + L" 个，" +
-                                (line.dryRun ? L"将失败 " : L"失败 ") + Decimal(tally.failed) + L" 个。";
-    PrintLine(line.dryRun ? L"试运行，没有做任何更改：将添加 " + counts : L"已添加 " + counts);
+    if (admin.handle)
+        Spooler.ClosePrinter(admin.handle);
+    ReportImportTally(tally, line.dryRun);
     return tally.failed == 0 ? ExitDone : ExitFailed;
 }

@@ -15,12 +15,79 @@ struct CsvRecord {
     std::vector<std::wstring> fields;
 };
 
-std::wstring AtLine(size_t line, const std::wstring& text) { return L"第 " + Decimal(line) + L" 行：" + text; }
+std::wstring AtLine(size_t line, const std::wstring& text) { return L"第 " + DecimalText(line) + L" 行：" + text; }
 
 // A record ends at LF, CRLF, a CR that ends the file, or the end of the file.
 bool RecordEndsAt(const std::wstring& text, size_t i)
 {
     return i >= text.size() || text[i] == L'\n' || (text[i] == L'\r' && (i + 1 >= text.size() || text[i + 1] == L'\n'));
+}
+
+// One quoted field from the opening quote at *i: "" stands for a quote, and line breaks are
+// kept (counted in *line). False with *error when the quote never ends or text follows it.
+bool ReadQuotedField(const std::wstring& text, size_t* i, size_t* line, std::wstring* field, std::wstring* error)
+{
+    const size_t opened = *line;
+    for (++*i;; ++*i) {
+        if (*i >= text.size()) {
+            *error = AtLine(opened, L"引号没有结束。");
+            return false;
+        }
+        if (text[*i] == L'"') {
+            if (*i + 1 < text.size() && text[*i + 1] == L'"') {
+                *field += L'"';
+                ++*i;
+                continue;
+            }
+            ++*i;
+            break;
+        }
+        if (text[*i] == L'\n')
+            ++*line;
+        *field += text[*i];
+    }
+    if (!RecordEndsAt(text, *i) && text[*i] != L',') {
+        *error = AtLine(*line, L"引号后面只能是逗号或换行。");
+        return false;
+    }
+    return true;
+}
+
+// One field without quotes, up to the next comma or the end of the record.
+bool ReadPlainField(const std::wstring& text, size_t* i, size_t line, std::wstring* field, std::wstring* error)
+{
+    while (!RecordEndsAt(text, *i) && text[*i] != L',') {
+        if (text[*i] == L'"') {
+            *error = AtLine(line, L"含有引号的字段要整个放在引号中，字段中的引号写成两个（\"\"）。");
+            return false;
+        }
+        *field += text[(*i)++];
+    }
+    return true;
+}
+
+// The fields of one record from *i, and past its line break.
+bool ReadRecord(const std::wstring& text, size_t* i, size_t* line, CsvRecord* record, std::wstring* error)
+{
+    record->line = *line;
+    for (;;) {
+        std::wstring field;
+        const bool read = *i < text.size() && text[*i] == L'"' ? ReadQuotedField(text, i, line, &field, error)
+                                                              : ReadPlainField(text, i, *line, &field, error);
+        if (!read)
+            return false;
+        record->fields.push_back(field);
+        if (*i >= text.size() || text[*i] != L',')
+            break;
+        ++*i;
+    }
+    if (*i < text.size() && text[*i] == L'\r')
+        ++*i;
+    if (*i < text.size() && text[*i] == L'\n') {
+        ++*i;
+        ++*line;
+    }
+    return true;
 }
 
 // Splits text into records; a quoted field may hold commas, quotes ("") and line breaks.
@@ -30,56 +97,8 @@ bool ParseCsv(const std::wstring& text, std::vector<CsvRecord>* records, std::ws
     size_t i = 0;
     while (i < text.size()) {
         CsvRecord record;
-        record.line = line;
-        for (;;) {
-            std::wstring field;
-            if (i < text.size() && text[i] == L'"') {
-                const size_t opened = line;
-                ++i;
-                for (;;) {
-                    if (i >= text.size()) {
-                        *error = AtLine(opened, L"引号没有结束。");
-                        return false;
-                    }
-                    if (text[i] == L'"') {
-                        if (i + 1 < text.size() && text[i + 1] == L'"') {
-                            field += L'"';
-                            i += 2;
-                            continue;
-                        }
-                        ++i;
-                        break;
-                    }
-                    if (text[i] == L'\n')
-                        ++line;
-                    field += text[i++];
-                }
-                if (!RecordEndsAt(text, i) && text[i] != L',') {
-                    *error = AtLine(line, L"引号后面只能是逗号或换行。");
-                    return false;
-                }
-            } else {
-                while (!RecordEndsAt(text, i) && text[i] != L',') {
-                    if (text[i] == L'"') {
-                        *error = AtLine(line, L"含有引号的字段要整个放在引号中，字段中的引号写成两个（\"\"）。");
-                        return false;
-                    }
-                    field += text[i++];
-                }
-            }
-            record.fields.push_back(field);
-            if (i < text.size() && text[i] == L',') {
-                ++i;
-                continue;
-            }
-            break;
-        }
-        if (i < text.size() && text[i] == L'\r')
-            ++i;
-        if (i < text.size() && text[i] == L'\n') {
-            ++i;
-            ++line;
-        }
+        if (!ReadRecord(text, &i, &line, &record, error))
+            return false;
         // Blank lines (a file's last line break, say) hold no record.
         if (!(record.fields.size() == 1 && record.fields[0].empty()))
             records->push_back(record);
@@ -119,23 +138,11 @@ bool ReadFileBytes(const std::wstring& path, std::string* bytes, std::wstring* e
 
 bool HasNul(const std::wstring& text) { return text.find(L'\0') != std::wstring::npos; }
 
-bool HasUnpairedSurrogate(const std::wstring& text)
-{
-    for (size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-            ++i;
-        else if (c >= 0xD800 && c <= 0xDFFF)
-            return true;
-    }
-    return false;
-}
-
 // The editor's rules, plus one the editor cannot meet: a NUL would cut the name short.
 std::wstring CheckRecord(const CsvRecord& record, FileForm* form)
 {
     if (record.fields.size() != FieldCount)
-        return L"应有 3 个字段（名称,宽度,高度），这一行有 " + Decimal(record.fields.size()) + L" 个。";
+        return L"应有 3 个字段（名称,宽度,高度），这一行有 " + DecimalText(record.fields.size()) + L" 个。";
     form->line = record.line;
     form->name = record.fields[0];
     if (HasNul(form->name))
@@ -207,7 +214,7 @@ bool ReadFormFile(const std::wstring& path, std::vector<FileForm>* forms, std::v
         std::wstring problem = CheckRecord(records[r], &form);
         for (size_t k = 0; problem.empty() && k < forms->size(); ++k)
             if (NamesEqual((*forms)[k].name, form.name))
-                problem = L"纸张“" + form.name + L"”与第 " + Decimal((*forms)[k].line) + L" 行重名。";
+                problem = L"纸张“" + form.name + L"”与第 " + DecimalText((*forms)[k].line) + L" 行重名。";
         if (problem.empty()) {
             forms->push_back(form);
         } else if (++problems <= MaxReported) {
@@ -215,7 +222,7 @@ bool ReadFormFile(const std::wstring& path, std::vector<FileForm>* forms, std::v
         }
     }
     if (problems > MaxReported)
-        errors->push_back(L"另有 " + Decimal(problems - MaxReported) + L" 行有问题。");
+        errors->push_back(L"另有 " + DecimalText(problems - MaxReported) + L" 行有问题。");
     return problems == 0;
 }
 
@@ -261,25 +268,17 @@ std::wstring FormFileText(const std::vector<PaperForm>& forms)
 
 bool WriteTextFile(const std::wstring& path, const std::wstring& text, DWORD* code)
 {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         *code = GetLastError();
         return false;
     }
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
-    *code = ok ? ERROR_SUCCESS : GetLastError();
+    bool ok = WriteBytes(file, Utf8Text(text), code);
     if (!CloseHandle(file) && ok) {
         ok = false;
         *code = GetLastError();
+        if (*code == ERROR_SUCCESS)
+            *code = ERROR_WRITE_FAULT;
     }
-    if (ok)
-        return true;
-    if (*code == ERROR_SUCCESS)
-        *code = ERROR_WRITE_FAULT;
-    return false;
+    return ok;
 }

@@ -137,6 +137,38 @@ bool OptionValue(const std::vector<std::wstring>& arguments, size_t i, const wch
     return true;
 }
 
+// The option at arguments[*i], with its value; *i moves past it. ExitDone, or ExitUsage after
+// telling the user.
+int ParseOption(const std::vector<std::wstring>& arguments, size_t* i, CommandLine* line, unsigned* seen)
+{
+    const struct {
+        const wchar_t* name;
+        OptionBit bit;
+        std::wstring* value;
+    } valued[] = {{L"--printer", PrinterOption, &line->printer}, {L"--format", FormatOption, &line->format}};
+    for (const auto& option : valued) {
+        std::wstring error;
+        size_t taken = 0;
+        if (!OptionValue(arguments, *i, option.name, option.value, &taken, &error))
+            return UsageError(error);
+        if (taken == 0)
+            continue;
+        if (*seen & option.bit)
+            return UsageError(std::wstring(option.name) + L" 只能给一次。");
+        *seen |= option.bit;
+        *i += taken;
+        return ExitDone;
+    }
+    for (const auto& flag : Flags) {
+        if (arguments[*i] == flag.name) {
+            *seen |= flag.bit;
+            ++*i;
+            return ExitDone;
+        }
+    }
+    return UsageError(L"未知的选项：" + arguments[*i]);
+}
+
 // Fills *line and the options seen; ExitDone, ExitUsage after telling the user, or -1 for help.
 int ParseArguments(const std::vector<std::wstring>& arguments, CommandLine* line, unsigned* seen)
 {
@@ -148,44 +180,14 @@ int ParseArguments(const std::vector<std::wstring>& arguments, CommandLine* line
         if (optionsEnded || argument.size() < 2 || argument[0] != L'-') {
             positional.push_back(argument);
             ++i;
-            continue;
-        }
-        if (argument == L"--") {
+        } else if (argument == L"--") {
             optionsEnded = true;
             ++i;
-            continue;
-        }
-        if (argument == L"--help" || argument == L"-h")
+        } else if (argument == L"--help" || argument == L"-h") {
             return -1;
-        std::wstring error;
-        size_t taken = 0;
-        bool matched = false;
-        const struct {
-            const wchar_t* name;
-            OptionBit bit;
-            std::wstring* value;
-        } valued[] = {{L"--printer", PrinterOption, &line->printer}, {L"--format", FormatOption, &line->format}};
-        for (const auto& option : valued) {
-            if (!OptionValue(arguments, i, option.name, option.value, &taken, &error))
-                return UsageError(error);
-            if (taken == 0)
-                continue;
-            if (*seen & option.bit)
-                return UsageError(std::wstring(option.name) + L" 只能给一次。");
-            *seen |= option.bit;
-            i += taken;
-            matched = true;
-            break;
+        } else if (const int parsed = ParseOption(arguments, &i, line, seen)) {
+            return parsed;
         }
-        for (size_t f = 0; !matched && f < sizeof(Flags) / sizeof(Flags[0]); ++f) {
-            if (argument == Flags[f].name) {
-                *seen |= Flags[f].bit;
-                ++i;
-                matched = true;
-            }
-        }
-        if (!matched)
-            return UsageError(L"未知的选项：" + argument);
     }
     if (positional.empty())
         return UsageError(L"缺少命令。");

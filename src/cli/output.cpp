@@ -6,9 +6,6 @@ namespace {
 // WriteConsoleW of older consoles refuses very long writes.
 const size_t ConsoleChunk = 8192;
 
-bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 void WriteToConsole(HANDLE console, const std::wstring& text)
 {
     size_t at = 0;
@@ -24,40 +21,41 @@ void WriteToConsole(HANDLE console, const std::wstring& text)
     }
 }
 
-void WriteUtf8(HANDLE file, const std::wstring& text)
-{
-    if (text.empty())
-        return;
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return;
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
-    size_t at = 0;
-    while (at < bytes.size()) {
-        DWORD written = 0;
-        // A reader that went away (a pipe into a command that has finished) ends the output.
-        if (!WriteFile(file, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written, nullptr) || written == 0)
-            return;
-        at += written;
-    }
-}
-
 void WriteStream(DWORD stream, const std::wstring& text)
 {
     HANDLE handle = GetStdHandle(stream);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
         return;
     DWORD mode = 0;
+    DWORD code = ERROR_SUCCESS;
+    // A reader that went away (a pipe into a command that has finished) ends the output.
     if (GetConsoleMode(handle, &mode))
         WriteToConsole(handle, text);
     else
-        WriteUtf8(handle, text);
+        WriteBytes(handle, Utf8Text(text), &code);
 }
 
 wchar_t HexDigit(unsigned value) { return static_cast<wchar_t>(value < 10 ? L'0' + value : L'a' + value - 10); }
 
 } // namespace
+
+bool WriteBytes(HANDLE file, const std::string& bytes, DWORD* code)
+{
+    size_t at = 0;
+    while (at < bytes.size()) {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written, nullptr) ||
+            written == 0) {
+            *code = GetLastError();
+            if (*code == ERROR_SUCCESS)
+                *code = ERROR_WRITE_FAULT;
+            return false;
+        }
+        at += written;
+    }
+    *code = ERROR_SUCCESS;
+    return true;
+}
 
 void PrintLine(const std::wstring& text) { WriteStream(STD_OUTPUT_HANDLE, text + L"\r\n"); }
 
@@ -76,35 +74,6 @@ std::wstring FailureText(const wchar_t* action, DWORD code)
     if (code == ERROR_ACCESS_DENIED)
         return std::wstring(action) + L"失败：需要管理员权限。请在以管理员身份运行的命令提示符或脚本中执行。";
     return std::wstring(action) + L"失败：" + ErrorLine(code);
-}
-
-std::wstring Decimal(size_t value)
-{
-    std::wstring text;
-    do {
-        text.insert(text.begin(), static_cast<wchar_t>(L'0' + value % 10));
-        value /= 10;
-    } while (value != 0);
-    return text;
-}
-
-std::wstring ExactMillimetres(int32_t thousandths)
-{
-    const long long value = thousandths;
-    const unsigned long long magnitude = static_cast<unsigned long long>(value < 0 ? -value : value);
-    std::wstring text = (value < 0 ? L"-" : L"") + Decimal(static_cast<size_t>(magnitude / 1000));
-    unsigned fraction = static_cast<unsigned>(magnitude % 1000);
-    if (fraction == 0)
-        return text;
-    std::wstring decimals = Decimal(fraction + 1000).substr(1);
-    while (decimals.back() == L'0')
-        decimals.pop_back();
-    return text + L"." + decimals;
-}
-
-std::wstring ExactSizeText(int32_t width, int32_t height)
-{
-    return ExactMillimetres(width) + L" \u00D7 " + ExactMillimetres(height) + L" mm";
 }
 
 std::wstring JsonString(const std::wstring& text)

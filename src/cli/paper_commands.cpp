@@ -25,18 +25,12 @@ bool PrintPrinterOverview(const std::wstring& printer, bool isDefault)
     const DWORD read = ReadDefaultPaper(printer, &paper, &id);
     if (read != ERROR_SUCCESS)
         PrintLine(L"  浏览器起始纸张：无法读取（" + ErrorLine(read) + L"）");
-    else if (paper.empty())
-        PrintLine(L"  浏览器起始纸张：驱动程序列表中没有的纸张（编号 " + Decimal(id) + L"）");
     else
-        PrintLine(L"  浏览器起始纸张：" + paper);
+        PrintLine(L"  浏览器起始纸张：" + DefaultPaperName(paper, id));
 
     std::vector<PaperForm> forms;
-    HANDLE handle = nullptr;
-    DWORD code = OpenPrinterFor(printer, PRINTER_ACCESS_USE, &handle);
-    if (code == ERROR_SUCCESS) {
-        code = ReadForms(handle, &forms);
-        Spooler.ClosePrinter(handle);
-    }
+    bool opened = false;
+    DWORD code = ReadPrinterForms(printer, &forms, &opened);
     std::vector<DriverPaper> papers;
     if (code == ERROR_SUCCESS)
         code = ReadDriverPapers(printer, &papers);
@@ -51,7 +45,7 @@ bool PrintPrinterOverview(const std::wstring& printer, bool isDefault)
         ++users;
         const int at = FindDriverPaper(papers, form);
         if (at >= 0)
-            PrintLine(L"  提供：" + form.name + L"（编号 " + Decimal(papers[static_cast<size_t>(at)].id) + L"）");
+            PrintLine(L"  提供：" + form.name + L"（编号 " + DecimalText(papers[static_cast<size_t>(at)].id) + L"）");
         else
             PrintLine(L"  不提供：" + form.name + L"（" + ExactSizeText(form.width, form.height) + L"）");
     }
@@ -70,26 +64,18 @@ int DefaultCommand(const CommandLine& line)
     if (found != ExitDone)
         return found;
     DWORD code = ERROR_SUCCESS;
-    std::wstring current;
-    switch (SetDefaultPaper(printer, form, line.allUsers, &code, &current)) {
-    case PaperOutcome::Done:
-        PrintLine(DefaultPaperSetText(printer, form.name, line.allUsers));
-        return ExitDone;
-    case PaperOutcome::NotOffered: {
-        PaperCheck check;
-        CheckDriverPaper(printer, form, &check);
-        PrintError(DescribePaperCheck(printer, form, check) + L"\r\n\r\n未做任何更改。");
-        return ExitFailed;
-    }
-    case PaperOutcome::Failed:
+    std::wstring text;
+    const PaperOutcome outcome = SetDefaultPaper(printer, form, line.allUsers, &code, &text);
+    if (outcome == PaperOutcome::Failed) {
         PrintError(FailureText(L"设置默认纸张", code));
         return ExitFailed;
-    case PaperOutcome::NotAccepted:
-        PrintError(L"打印机驱动程序没有接受新的默认纸张。\r\n当前默认纸张仍是：" +
-                   (current.empty() ? std::wstring(L"驱动程序列表中没有的纸张") : current));
+    }
+    if (outcome != PaperOutcome::Done) {
+        PrintError(text);
         return ExitFailed;
     }
-    return ExitFailed;
+    PrintLine(text);
+    return ExitDone;
 }
 
 int CheckCommand(const CommandLine& line)

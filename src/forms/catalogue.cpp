@@ -8,11 +8,13 @@ void LoadForms()
 {
     FormCatalogue.clear();
 
-    HANDLE printer = nullptr;
-    if (!OpenSelectedPrinter(&printer, PRINTER_ACCESS_USE))
+    const std::wstring printer = SelectedPrinterName();
+    bool opened = false;
+    const DWORD code = printer.empty() ? ERROR_INVALID_PRINTER_NAME : ReadPrinterForms(printer, &FormCatalogue, &opened);
+    if (!opened) {
+        ReportPrinterUnavailable(printer, code);
         return;
-    const DWORD code = ReadForms(printer, &FormCatalogue);
-    Spooler.ClosePrinter(printer);
+    }
     if (code != ERROR_SUCCESS) {
         SetStatusText(L"读取纸张失败：" + SystemErrorText(code));
         return;

@@ -6,24 +6,26 @@ namespace {
 
 const UINT Notice = MB_OK | MB_ICONINFORMATION;
 
-// After the one spooler call succeeded: close, read the table back, then confirm.
-void FinishSuccess(HANDLE printer, const wchar_t* text)
+// One change on the selected printer, opened for administration and closed before the table
+// is read back; then the confirmation, or the failure with the code taken right after the call.
+void ChangeOnSelectedPrinter(FormChange change, const std::wstring& key, const std::wstring& name, int32_t width,
+                             int32_t height, const wchar_t* done)
 {
+    HANDLE printer = nullptr;
+    if (!OpenSelectedPrinter(&printer, PRINTER_ALL_ACCESS))
+        return;
+    const DWORD code = ChangeUserForm(printer, change, key, name, width, height);
     Spooler.ClosePrinter(printer);
+    if (code != ERROR_SUCCESS) {
+        ShowFailure(std::wstring(FormChangeAction(change)) + L"失败", code);
+        return;
+    }
     LoadForms();
-    ShowMessage(text, AppTitle, Notice);
-}
-
-// After the one spooler call failed, with the code taken right after that call.
-void FinishFailure(HANDLE printer, DWORD code, const wchar_t* action)
-{
-    Spooler.ClosePrinter(printer);
-    const std::wstring caption = std::wstring(action) + L"失败";
-    ShowMessage(caption + L"：\r\n" + SystemErrorText(code), caption.c_str(), MB_OK | MB_ICONERROR);
+    ShowMessage(done, AppTitle, Notice);
 }
 
 // The selected user form, copied so that it survives the reload; false after telling the user.
-bool SelectedUserForm(PaperForm* form, const wchar_t* protectedNotice)
+bool SelectedUserForm(PaperForm* form, FormChange change)
 {
     const int index = SelectedFormIndex();
     if (index < 0) {
@@ -31,8 +33,8 @@ bool SelectedUserForm(PaperForm* form, const wchar_t* protectedNotice)
         return false;
     }
     *form = FormCatalogue[static_cast<size_t>(index)];
-    if (IsProtectedForm(form->flags)) {
-        ShowMessage(protectedNotice, AppTitle, Notice);
+    if (const wchar_t* notice = ProtectedFormNotice(*form, change)) {
+        ShowMessage(notice, AppTitle, Notice);
         return false;
     }
     return true;
@@ -51,20 +53,14 @@ void AddCustomForm()
         ShowMessage(L"已经存在同名纸张。请选中它后使用\u201C修改\u201D。", AppTitle, Notice);
         return;
     }
-    HANDLE printer = nullptr;
-    if (!OpenSelectedPrinter(&printer, PRINTER_ALL_ACCESS))
-        return;
-    const DWORD code = AddUserForm(printer, name, width, height);
-    if (code == ERROR_SUCCESS)
-        FinishSuccess(printer, L"纸张已添加。\r\n\r\n请关闭浏览器打印窗口后重新打开，检查\u201C纸张尺寸\u201D列表。");
-    else
-        FinishFailure(printer, code, L"添加");
+    ChangeOnSelectedPrinter(FormChange::Add, name, name, width, height,
+                            L"纸张已添加。\r\n\r\n请关闭浏览器打印窗口后重新打开，检查\u201C纸张尺寸\u201D列表。");
 }
 
 void ModifyCustomForm()
 {
     PaperForm stored;
-    if (!SelectedUserForm(&stored, L"系统内置或打印机纸型受保护，不能修改。"))
+    if (!SelectedUserForm(&stored, FormChange::Set))
         return;
     std::wstring name;
     int32_t width = 0;
@@ -75,31 +71,17 @@ void ModifyCustomForm()
         ShowMessage(L"测试版修改尺寸时不允许重命名。需要改名时请删除后重新添加。", AppTitle, Notice);
         return;
     }
-    HANDLE printer = nullptr;
-    if (!OpenSelectedPrinter(&printer, PRINTER_ALL_ACCESS))
-        return;
     // Found by the name the catalogue holds; the record carries the name as typed.
-    const DWORD code = SetUserForm(printer, stored.name, name, width, height);
-    if (code == ERROR_SUCCESS)
-        FinishSuccess(printer, L"纸张尺寸已修改。");
-    else
-        FinishFailure(printer, code, L"修改");
+    ChangeOnSelectedPrinter(FormChange::Set, stored.name, name, width, height, L"纸张尺寸已修改。");
 }
 
 void DeleteCustomForm()
 {
     PaperForm stored;
-    if (!SelectedUserForm(&stored, L"系统内置或打印机纸型受保护，不能删除。"))
+    if (!SelectedUserForm(&stored, FormChange::Delete))
         return;
     const std::wstring question = L"确定删除自定义纸张？\r\n\r\n" + stored.name;
     if (MessageBoxW(MainWindow, question.c_str(), L"确认删除", MB_YESNO | MB_ICONWARNING) != IDYES)
         return;
-    HANDLE printer = nullptr;
-    if (!OpenSelectedPrinter(&printer, PRINTER_ALL_ACCESS))
-        return;
-    const DWORD code = DeleteUserForm(printer, stored.name);
-    if (code == ERROR_SUCCESS)
-        FinishSuccess(printer, L"纸张已删除。");
-    else
-        FinishFailure(printer, code, L"删除");
+    ChangeOnSelectedPrinter(FormChange::Delete, stored.name, stored.name, 0, 0, L"纸张已删除。");
 }

@@ -42,35 +42,20 @@ std::wstring CurrentDefaultLine(const std::wstring& printer)
     WORD id = 0;
     if (ReadDefaultPaper(printer, &name, &id) != ERROR_SUCCESS)
         return L"当前默认纸张：无法读取";
-    if (name.empty())
-        return L"当前默认纸张：驱动程序列表中没有的纸张（编号 " + DecimalText(id) + L"）";
-    return L"当前默认纸张：" + name;
+    return L"当前默认纸张：" + DefaultPaperName(name, id);
 }
 
 void MakeDefault(const std::wstring& printer, const PaperForm& form, bool allUsers)
 {
     DWORD code = ERROR_SUCCESS;
-    std::wstring current;
-    switch (SetDefaultPaper(printer, form, allUsers, &code, &current)) {
-    case PaperOutcome::Done:
-        ShowMessage(DefaultPaperSetText(printer, form.name, allUsers), AppTitle, Notice);
-        break;
-    case PaperOutcome::NotOffered: {
-        PaperCheck check;
-        CheckDriverPaper(printer, form, &check);
-        ShowMessage(DescribePaperCheck(printer, form, check) + L"\r\n\r\n未做任何更改。", AppTitle, Notice);
-        break;
-    }
-    case PaperOutcome::Failed:
-        ShowMessage(std::wstring(SetFailedCaption) + L"：\r\n" + SystemErrorText(code), SetFailedCaption,
-                    MB_OK | MB_ICONERROR);
-        break;
-    case PaperOutcome::NotAccepted:
-        ShowMessage(L"打印机驱动程序没有接受新的默认纸张。\r\n当前默认纸张仍是：" +
-                        (current.empty() ? std::wstring(L"驱动程序列表中没有的纸张") : current),
-                    SetFailedCaption, MB_OK | MB_ICONERROR);
-        break;
-    }
+    std::wstring text;
+    const PaperOutcome outcome = SetDefaultPaper(printer, form, allUsers, &code, &text);
+    if (outcome == PaperOutcome::Failed)
+        ShowFailure(SetFailedCaption, code);
+    else if (outcome == PaperOutcome::NotAccepted)
+        ShowMessage(text, SetFailedCaption, MB_OK | MB_ICONERROR);
+    else
+        ShowMessage(text, AppTitle, Notice);
 }
 
 void CheckPaper(const std::wstring& printer, const PaperForm& form)
@@ -78,7 +63,7 @@ void CheckPaper(const std::wstring& printer, const PaperForm& form)
     PaperCheck check;
     const DWORD code = CheckDriverPaper(printer, form, &check);
     if (code != ERROR_SUCCESS) {
-        ShowMessage(L"检查失败：\r\n" + SystemErrorText(code), L"检查失败", MB_OK | MB_ICONERROR);
+        ShowFailure(L"检查失败", code);
         return;
     }
     ShowMessage(DescribePaperCheck(printer, form, check), AppTitle, Notice);
@@ -90,10 +75,11 @@ void ShowFormMenu(LPARAM screenPoint)
 {
     POINT at = {};
     const int row = MenuRow(screenPoint, &at);
-    if (row < 0 || static_cast<size_t>(row) >= VisibleRows.size() || VisibleRows[static_cast<size_t>(row)] >= FormCatalogue.size())
+    const int index = CatalogueIndexOfRow(row);
+    if (index < 0)
         return;
     // A copy: the catalogue may be read anew while a box is up.
-    const PaperForm form = FormCatalogue[static_cast<size_t>(VisibleRows[static_cast<size_t>(row)])];
+    const PaperForm form = FormCatalogue[static_cast<size_t>(index)];
     const std::wstring printer = SelectedPrinterName();
     if (printer.empty()) {
         ShowMessage(L"请先选择打印机。", AppTitle, Notice);

@@ -29,14 +29,8 @@ const Preset Presets[] = {
 
 int SelectedFormIndex()
 {
-    const int row = static_cast<int>(SendMessageW(FormList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (row < 0 || static_cast<size_t>(row) >= VisibleRows.size())
-        return -1;
-    // After a failed reload the old rows outlive the catalogue they came from.
-    const uint64_t index = VisibleRows[static_cast<size_t>(row)];
-    if (index >= FormCatalogue.size())
-        return -1;
-    return static_cast<int>(index);
+    return CatalogueIndexOfRow(
+        static_cast<int>(SendMessageW(FormList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
 }
 
 void ShowSelectedForm()

@@ -55,3 +55,13 @@ void RebuildFormList()
 
     SetStatusText(FormatStatusSummary(VisibleRows.size(), FormCatalogue.size()));
 }
+
+int CatalogueIndexOfRow(int row)
+{
+    if (row < 0 || static_cast<size_t>(row) >= VisibleRows.size())
+        return -1;
+    const uint64_t index = VisibleRows[static_cast<size_t>(row)];
+    if (index >= FormCatalogue.size())
+        return -1;
+    return static_cast<int>(index);
+}

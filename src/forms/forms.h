@@ -1,4 +1,5 @@
-// Printer form management: printers, catalogue, list, editor and changes.
+// Printer form management in the window: printers, catalogue, list, editor and changes, on the
+// bottom layer, the spooler layer and the app's window globals.
 #pragma once
 
 #include <windows.h>
@@ -7,40 +8,30 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
-#include "forms/paper_form.h"
+#include "core/core.h"
 #include "spooler/spooler.h"
+
+// The selected printer's forms in the spooler's order; only LoadForms writes it.
+extern std::vector<PaperForm> FormCatalogue;
+// Catalogue position of the form shown in each list row; only RebuildFormList writes it.
+extern std::vector<uint64_t> VisibleRows;
+
+// --- Telling the user (feedback.cpp) ---
+// A message box owned by the main window.
+int ShowMessage(const std::wstring& text, const wchar_t* caption, UINT style);
+void SetStatusText(const std::wstring& text);
+// A failed call: "<caption>：" and the system's text for the code, error icon.
+void ShowFailure(const std::wstring& caption, DWORD code);
 
 // --- Printer list and printer access (printers.cpp) ---
 void LoadPrinters();
 std::wstring SelectedPrinterName();
 // On success the caller owns *handle and closes it; on failure the user has been told.
 bool OpenSelectedPrinter(HANDLE* handle, DWORD access);
-int ShowMessage(const std::wstring& text, const wchar_t* caption, UINT style);
-void SetStatusText(const std::wstring& text);
-
-// --- Pure text helpers (text.cpp) ---
-// Folds only A to Z onto a to z; every other code unit stays as it is.
-std::wstring LowercaseCopy(const std::wstring& text);
-// Same length and equal code units after A to Z folding.
-bool NamesEqual(const std::wstring& a, const std::wstring& b);
-// "%.1f" of thousandths / 1000, correctly rounded with ties to even, on any C runtime.
-std::wstring FormatMillimetres(int32_t thousandths);
-// Plain decimal digits; std::to_wstring would bring in the C runtime's whole printf.
-std::wstring DecimalText(uint64_t value);
-// "241.0 × 93.0 mm"
-std::wstring FormatSizeText(int32_t width, int32_t height);
-// "显示 N 项，共读取 M 个纸张规格。"
-std::wstring FormatStatusSummary(size_t rows, size_t total);
-// The standard wcstod in the "C" locale, independent of the C runtime's own:
-// returns the value and sets *consumed to the code units converted (0: nothing).
-double ParseLeadingNumber(const wchar_t* text, size_t* consumed);
-// value × 1000 + 0.5, truncated toward zero.
-int32_t MillimetresToThousandths(double millimetres);
-// The editor's validation without a window: nullptr on success (sizes filled in),
-// otherwise the one notice to show.
-const wchar_t* ValidateEditorTexts(const std::wstring& name, const wchar_t* widthText,
-                                   const wchar_t* heightText, int32_t* width, int32_t* height);
+// Tells the user why the printer could not be used: none chosen (empty name), or code.
+void ReportPrinterUnavailable(const std::wstring& name, DWORD code);
 
 // --- Form catalogue (catalogue.cpp) ---
 void LoadForms();
@@ -49,6 +40,9 @@ void LoadForms();
 // The filter test of one form; needle is already lower-cased.
 bool FormPassesFilter(const PaperForm& form, bool customOnly, const std::wstring& needle);
 void RebuildFormList();
+// The catalogue position of the form a list row shows; -1 for no row, or a row that outlived
+// the catalogue it came from (after a failed reload).
+int CatalogueIndexOfRow(int row);
 
 // --- Form editor (editor.cpp) ---
 int SelectedFormIndex();

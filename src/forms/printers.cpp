@@ -1,19 +1,9 @@
-// The printer drop-down, opening the chosen printer, and the two ways of telling the user.
+// The printer drop-down and opening the chosen printer.
 #include <vector>
 
 #include "app/app.h"
 #include "forms/forms.h"
 #include "spooler/spooler.h"
-
-int ShowMessage(const std::wstring& text, const wchar_t* caption, UINT style)
-{
-    return MessageBoxW(MainWindow, text.c_str(), caption, style);
-}
-
-void SetStatusText(const std::wstring& text)
-{
-    SetWindowTextW(StatusText, text.c_str());
-}
 
 std::wstring SelectedPrinterName()
 {
@@ -27,17 +17,21 @@ std::wstring SelectedPrinterName()
     return name;
 }
 
+void ReportPrinterUnavailable(const std::wstring& name, DWORD code)
+{
+    if (name.empty())
+        ShowMessage(L"请先选择打印机。", AppTitle, MB_OK | MB_ICONINFORMATION);
+    else
+        ShowMessage(L"无法打开打印机：\r\n" + SystemErrorText(code), L"读取失败", MB_OK | MB_ICONERROR);
+}
+
 bool OpenSelectedPrinter(HANDLE* handle, DWORD access)
 {
-    std::wstring name = SelectedPrinterName();
-    if (name.empty()) {
-        ShowMessage(L"请先选择打印机。", AppTitle, MB_OK | MB_ICONINFORMATION);
-        return false;
-    }
-    const DWORD code = OpenPrinterFor(name, access, handle);
+    const std::wstring name = SelectedPrinterName();
+    const DWORD code = name.empty() ? ERROR_INVALID_PRINTER_NAME : OpenPrinterFor(name, access, handle);
     if (code == ERROR_SUCCESS)
         return true;
-    ShowMessage(L"无法打开打印机：\r\n" + SystemErrorText(code), L"读取失败", MB_OK | MB_ICONERROR);
+    ReportPrinterUnavailable(name, code);
     return false;
 }
 

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "forms/forms.h"
-
 namespace {
 
 const int PaperNameLength = 64;      // DC_PAPERNAMES entries, not always NUL-terminated
@@ -67,12 +65,6 @@ DWORD ReadPaperLists(const std::wstring& printer, std::vector<DriverPaper>* pape
         papers->push_back(paper);
     }
     return ERROR_SUCCESS;
-}
-
-// Driver sizes come in tenths of a millimetre, forms in thousandths.
-int32_t Thousandths(LONG tenths)
-{
-    return static_cast<int32_t>(tenths * static_cast<LONG>(ThousandthsPerTenth));
 }
 
 bool WithinTenth(int32_t thousandths, LONG tenths)
@@ -248,50 +240,21 @@ DWORD CheckDriverPaper(const std::wstring& printer, const PaperForm& form, Paper
     return ERROR_SUCCESS;
 }
 
-std::wstring DescribePaperCheck(const std::wstring& printer, const PaperForm& form, const PaperCheck& check)
-{
-    const std::wstring subject = L"打印机\u201C" + printer + L"\u201D的驱动程序";
-    if (check.offered) {
-        return subject + L"提供纸张\u201C" + form.name + L"\u201D。\r\n\r\n纸张编号：" + DecimalText(check.paper.id) + L"\r\n驱动程序中的名称：" + check.paper.name + L"\r\n驱动程序中的尺寸：" +
-               FormatSizeText(Thousandths(check.paper.width), Thousandths(check.paper.height));
-    }
-    std::wstring text = subject + L"没有提供纸张\u201C" + form.name + L"\u201D（" +
-                        FormatSizeText(form.width, form.height) + L"），浏览器的纸张列表里不会出现它。\r\n\r\n";
-    if (!check.rangeKnown)
-        return text + L"驱动程序没有说明它支持的纸张尺寸范围。";
-    const struct {
-        bool applies;
-        const wchar_t* what;
-        LONG limit;
-    } reasons[] = {
-        {form.width > Thousandths(check.maxWidth), L"宽度大于打印机的最大宽度 ", check.maxWidth},
-        {form.height > Thousandths(check.maxHeight), L"高度大于打印机的最大长度 ", check.maxHeight},
-        {form.width < Thousandths(check.minWidth), L"宽度小于打印机的最小宽度 ", check.minWidth},
-        {form.height < Thousandths(check.minHeight), L"高度小于打印机的最小长度 ", check.minHeight},
-    };
-    std::wstring found;
-    for (const auto& reason : reasons)
-        if (reason.applies)
-            found += L"\r\n" + std::wstring(reason.what) + FormatMillimetres(Thousandths(reason.limit)) + L" mm。";
-    if (found.empty())
-        return text + L"尺寸在打印机支持的范围（" + FormatSizeText(Thousandths(check.minWidth), Thousandths(check.minHeight)) +
-               L" 至 " + FormatSizeText(Thousandths(check.maxWidth), Thousandths(check.maxHeight)) +
-               L"）之内；驱动程序可能只列出它自己定义的纸张。";
-    return text + L"可能的原因：" + found;
-}
-
 PaperOutcome SetDefaultPaper(const std::wstring& printer, const PaperForm& form, bool allUsers, DWORD* code,
-                             std::wstring* current)
+                             std::wstring* text)
 {
-    *code = ERROR_SUCCESS;
-    current->clear();
+    text->clear();
     std::vector<DriverPaper> papers;
     *code = ReadDriverPapers(printer, &papers);
     if (*code != ERROR_SUCCESS)
         return PaperOutcome::Failed;
     const int at = FindDriverPaper(papers, form);
-    if (at < 0)
+    if (at < 0) {
+        PaperCheck check;
+        CheckDriverPaper(printer, form, &check);
+        *text = DefaultPaperNotOfferedText(printer, form, check);
         return PaperOutcome::NotOffered;
+    }
     const DriverPaper& paper = papers[static_cast<size_t>(at)];
 
     *code = StoreDefault(printer, paper, allUsers);
@@ -299,11 +262,18 @@ PaperOutcome SetDefaultPaper(const std::wstring& printer, const PaperForm& form,
         return PaperOutcome::Failed;
 
     // Success only when a browser would now start on the form.
+    std::wstring current;
     WORD id = 0;
-    *code = ReadDefaultPaper(printer, current, &id);
+    *code = ReadDefaultPaper(printer, &current, &id);
     if (*code != ERROR_SUCCESS)
         return PaperOutcome::Failed;
-    return id == paper.id ? PaperOutcome::Done : PaperOutcome::NotAccepted;
+    if (id != paper.id) {
+        *text = DefaultPaperRefusedText(current);
+        return PaperOutcome::NotAccepted;
+    }
+    const std::wstring account = ProcessAccountName();
+    *text = DefaultPaperSetText(printer, form.name, allUsers, account, RunsAsAnotherAccount());
+    return PaperOutcome::Done;
 }
 
 std::wstring ProcessAccountName()
@@ -332,16 +302,4 @@ bool RunsAsAnotherAccount()
     if (!known || !ProcessUserSid(GetCurrentProcess(), &ownUser))
         return false;
     return shellUser != ownUser;
-}
-
-std::wstring DefaultPaperSetText(const std::wstring& printer, const std::wstring& form, bool allUsers)
-{
-    const std::wstring account = ProcessAccountName();
-    std::wstring text = L"已将纸张\u201C" + form + L"\u201D设为打印机\u201C" + printer + L"\u201D的默认纸张（" +
-                        (allUsers ? L"所有用户，以及当前用户 " + account : L"当前用户 " + account) + L"）。";
-    if (RunsAsAnotherAccount())
-        text += L"\r\n\r\n注意：本程序以账户 " + account +
-                L" 运行，与登录桌面的用户不同；\u201C当前用户\u201D的默认纸张只对账户 " + account + L" 生效。";
-    text += L"\r\n\r\n浏览器若记住了上次打印所用的纸张，会继续使用那一种，直到在它的打印窗口中选择一次新纸张。";
-    return text;
 }

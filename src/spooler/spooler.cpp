@@ -109,6 +109,19 @@ DWORD ReadForms(HANDLE printer, std::vector<PaperForm>* forms)
     return ERROR_SUCCESS;
 }
 
+DWORD ReadPrinterForms(const std::wstring& printer, std::vector<PaperForm>* forms, bool* opened)
+{
+    forms->clear();
+    HANDLE handle = nullptr;
+    DWORD code = OpenPrinterFor(printer, PRINTER_ACCESS_USE, &handle);
+    *opened = code == ERROR_SUCCESS;
+    if (!*opened)
+        return code;
+    code = ReadForms(handle, forms);
+    Spooler.ClosePrinter(handle);
+    return code;
+}
+
 FORM_INFO_1W BuildFormInfo(const std::wstring& name, int32_t width, int32_t height)
 {
     FORM_INFO_1W info = {};
@@ -142,4 +155,14 @@ DWORD DeleteUserForm(HANDLE printer, const std::wstring& name)
 {
     std::wstring copy(name);
     return Spooler.DeleteFormW(printer, &copy[0]) ? ERROR_SUCCESS : LastFailureCode();
+}
+
+DWORD ChangeUserForm(HANDLE printer, FormChange change, const std::wstring& key, const std::wstring& name,
+                     int32_t width, int32_t height)
+{
+    if (change == FormChange::Add)
+        return AddUserForm(printer, name, width, height);
+    if (change == FormChange::Set)
+        return SetUserForm(printer, key, name, width, height);
+    return DeleteUserForm(printer, key);
 }

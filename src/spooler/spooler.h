@@ -1,5 +1,5 @@
-// The window-free spooler layer both executables share: the system DLLs loaded from the
-// system folder, and the spooler calls with the error code each one saw.
+// The spooler layer both executables share, on the bottom layer alone: the system DLLs loaded
+// from the system folder, and the spooler calls with the error code each one saw.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/paper_form.h"
+#include "core/core.h"
 
 // --- System DLLs (system_library.cpp) ---
 
@@ -46,8 +46,6 @@ Function SystemFunction(const wchar_t* fileName, const char* name)
 bool LoadSpoolerFunctions(std::wstring* missing);
 // Takes every function from this module; false, with *missing named, when one is absent.
 bool ResolveSpoolerFunctions(HMODULE module, SpoolerFunctions* table, std::wstring* missing);
-// The one text both tools show when the spooler cannot be loaded.
-std::wstring SpoolerMissingText(const std::wstring& missing);
 
 // The code a failed call left; a failure that set none still reads as one (ERROR_GEN_FAILURE).
 DWORD LastFailureCode();
@@ -66,37 +64,21 @@ DWORD QueryDefaultPrinter(std::wstring* name);
 DWORD OpenPrinterFor(const std::wstring& name, DWORD access, HANDLE* printer);
 // The printer's form table in the spooler's order (two calls, no retry).
 DWORD ReadForms(HANDLE printer, std::vector<PaperForm>* forms);
+// Opens the printer for use, reads its form table and closes it again. *opened tells a
+// printer that could not be opened from a table that could not be read.
+DWORD ReadPrinterForms(const std::wstring& printer, std::vector<PaperForm>* forms, bool* opened);
 FORM_INFO_1W BuildFormInfo(const std::wstring& name, int32_t width, int32_t height);
 DWORD AddUserForm(HANDLE printer, const std::wstring& name, int32_t width, int32_t height);
 // Changes the form stored as key; the record carries recordName (a change of case only).
 DWORD SetUserForm(HANDLE printer, const std::wstring& key, const std::wstring& recordName, int32_t width,
                   int32_t height);
 DWORD DeleteUserForm(HANDLE printer, const std::wstring& name);
+// One of the three above: Add and Set write a record called name, Set and Delete change the
+// form stored as key.
+DWORD ChangeUserForm(HANDLE printer, FormChange change, const std::wstring& key, const std::wstring& name,
+                     int32_t width, int32_t height);
 
 // --- Default paper and the driver's paper list (paper_default.cpp) ---
-
-// One paper of the driver's list, as DeviceCapabilitiesW gives it.
-struct DriverPaper {
-    WORD id = 0;
-    std::wstring name;
-    LONG width = 0;  // tenths of a millimetre
-    LONG height = 0; // tenths of a millimetre
-};
-
-// What the driver says of one form: whether it lists it, and its size limits.
-struct PaperCheck {
-    bool offered = false;
-    DriverPaper paper;       // when offered
-    bool rangeKnown = false; // DC_MINEXTENT / DC_MAXEXTENT answered
-    LONG minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0; // tenths of a millimetre
-};
-
-enum class PaperOutcome {
-    Done,        // the default now resolves to the form
-    NotOffered,  // the driver does not list the form: nothing was written
-    Failed,      // a spooler or driver call failed with *code
-    NotAccepted, // every call succeeded, yet the default does not resolve to the form
-};
 
 // The driver's papers for a printer (DC_PAPERS, DC_PAPERNAMES, DC_PAPERSIZE).
 DWORD ReadDriverPapers(const std::wstring& printer, std::vector<DriverPaper>* papers);
@@ -108,23 +90,13 @@ int FindDriverPaper(const std::vector<DriverPaper>& papers, const PaperForm& for
 DWORD ReadDefaultPaper(const std::wstring& printer, std::wstring* name, WORD* id);
 // Whether the driver lists the form, and the range it takes.
 DWORD CheckDriverPaper(const std::wstring& printer, const PaperForm& form, PaperCheck* check);
-// The check as the user reads it: the id and driver size, or the likely reason it is missing.
-std::wstring DescribePaperCheck(const std::wstring& printer, const PaperForm& form, const PaperCheck& check);
 // Makes the form the printer's default paper for this account (SetPrinterW level 9) or for
 // all users (level 8, then level 9, which would otherwise hide it), then reads it back as
-// a browser does. *code is the failed call's code for Failed; *current the paper found
-// instead for NotAccepted.
+// a browser does. *text is what both tools tell of the outcome; for Failed it is empty and
+// *code is the failed call's code.
 PaperOutcome SetDefaultPaper(const std::wstring& printer, const PaperForm& form, bool allUsers, DWORD* code,
-                             std::wstring* current);
+                             std::wstring* text);
 // The account this process runs as, and whether it differs from the one signed in to the
 // desktop (an administrator who elevated with their own credentials).
 std::wstring ProcessAccountName();
 bool RunsAsAnotherAccount();
-// The success text: printer, form, the account or all users, and the note on browsers.
-std::wstring DefaultPaperSetText(const std::wstring& printer, const std::wstring& form, bool allUsers);
-
-// --- Form rules both tools apply (form_rules.cpp) ---
-
-// The table position of the form called name, A to Z folded as the spooler matches names;
-// -1 when there is none.
-int FindFormByName(const std::vector<PaperForm>& forms, const std::wstring& name);

@@ -91,8 +91,3 @@ bool LoadSpoolerFunctions(std::wstring* missing)
     FreeLibrary(module);
     return false;
 }
-
-std::wstring SpoolerMissingText(const std::wstring& missing)
-{
-    return L"无法加载系统打印组件（" + missing + L"）。\r\n请确认打印后台处理程序（Print Spooler）服务可用。";
-}

@@ -1,32 +1,19 @@
-// Pure text helpers: name folding, size and status texts, number parsing and the
-// editor's validation. None of them consults the C runtime, whose printf rounding and
-// wcstod grammar differ between msvcrt versions and locales, nor the floating-point
-// to_chars and from_chars, whose tables would triple the size of the executable.
-#include "forms/forms.h"
+// Decimal numbers without the C runtime: a correctly rounded reader of the wcstod grammar and
+// the writers of whole numbers and millimetres. The runtime's printf rounding and wcstod
+// grammar differ between msvcrt versions and locales, and the floating-point to_chars and
+// from_chars bring tables that would triple the size of the executable.
+#include "core/core.h"
 
 #include <cstring>
 #include <limits>
 
 namespace {
 
-const wchar_t NameMissing[] = L"请输入纸张名称。";
-const wchar_t NameTooLong[] = L"纸张名称不能超过 31 个字符。";
-const wchar_t SizeInvalid[] = L"宽度和高度请输入 10～2000 mm 之间的数字。";
-
-const size_t MaxNameLength = 31; // longest accepted form name, in UTF-16 code units
-const double MinMillimetres = 10.0;
-const double MaxMillimetres = 2000.0;
-
 // A midpoint between two doubles has at most 767 significant decimal digits, so digits
 // beyond these can only tell whether the value lies above the digits kept.
 const size_t MaxSignificantDigits = 800;
 
 const uint64_t InfinityBits = 0x7FF0000000000000ULL;
-
-wchar_t FoldAsciiUpper(wchar_t c)
-{
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
 
 // Only the six white-space characters of the "C" locale.
 bool IsCSpace(wchar_t c)
@@ -357,26 +344,6 @@ std::wstring DecimalText(uint64_t value)
     return std::wstring(p, end);
 }
 
-
-std::wstring LowercaseCopy(const std::wstring& text)
-{
-    std::wstring copy(text);
-    for (wchar_t& c : copy)
-        c = FoldAsciiUpper(c);
-    return copy;
-}
-
-bool NamesEqual(const std::wstring& a, const std::wstring& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAsciiUpper(a[i]) != FoldAsciiUpper(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // The tenths are rounded from the exact binary value of the quotient: mantissa × 10,
 // shifted right by the exponent, with the bits shifted out deciding the rounding.
 std::wstring FormatMillimetres(int32_t thousandths)
@@ -401,16 +368,6 @@ std::wstring FormatMillimetres(int32_t thousandths)
     text += L'.';
     text += static_cast<wchar_t>(L'0' + tenths % 10);
     return text;
-}
-
-std::wstring FormatSizeText(int32_t width, int32_t height)
-{
-    return FormatMillimetres(width) + L" \u00D7 " + FormatMillimetres(height) + L" mm";
-}
-
-std::wstring FormatStatusSummary(size_t rows, size_t total)
-{
-    return L"显示 " + DecimalText(rows) + L" 项，共读取 " + DecimalText(total) + L" 个纸张规格。";
 }
 
 double ParseLeadingNumber(const wchar_t* text, size_t* consumed)
@@ -467,27 +424,16 @@ int32_t MillimetresToThousandths(double millimetres)
     return static_cast<int32_t>(millimetres * 1000.0 + 0.5);
 }
 
-const wchar_t* ValidateEditorTexts(const std::wstring& name, const wchar_t* widthText,
-                                   const wchar_t* heightText, int32_t* width, int32_t* height)
+std::wstring ExactMillimetres(int32_t thousandths)
 {
-    if (name.empty())
-        return NameMissing;
-    if (name.size() > MaxNameLength)
-        return NameTooLong;
-
-    size_t widthConsumed = 0;
-    size_t heightConsumed = 0;
-    const double widthValue = ParseLeadingNumber(widthText, &widthConsumed);
-    const double heightValue = ParseLeadingNumber(heightText, &heightConsumed);
-    if (widthConsumed == 0 || heightConsumed == 0)
-        return SizeInvalid;
-    // Written so that NaN fails every comparison and is refused too.
-    const bool widthInRange = widthValue >= MinMillimetres && widthValue <= MaxMillimetres;
-    const bool heightInRange = heightValue >= MinMillimetres && heightValue <= MaxMillimetres;
-    if (!widthInRange || !heightInRange)
-        return SizeInvalid;
-
-    *width = MillimetresToThousandths(widthValue);
-    *height = MillimetresToThousandths(heightValue);
-    return nullptr;
+    const long long value = thousandths;
+    const uint64_t magnitude = static_cast<uint64_t>(value < 0 ? -value : value);
+    std::wstring text = (value < 0 ? L"-" : L"") + DecimalText(magnitude / 1000);
+    const unsigned fraction = static_cast<unsigned>(magnitude % 1000);
+    if (fraction == 0)
+        return text;
+    std::wstring decimals = DecimalText(fraction + 1000).substr(1);
+    while (decimals.back() == L'0')
+        decimals.pop_back();
+    return text + L"." + decimals;
 }
