@@ -470,7 +470,6 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        HoveredEdit = nullptr; // a box of an earlier test's window may still be named here
         ShellCalls.clear();
         DesktopShellThere = true;
         DesktopShellExecuteHook = RecordDesktopShellExecute;
@@ -542,20 +541,29 @@ void MarkFramePixel(HWND window)
     ReleaseDC(window, dc);
 }
 
+// The first of the four boxes, in creation order, that shows the hover look; null for none.
+HWND HoveredBox()
+{
+    for (HWND box : {SearchEdit, NameEdit, WidthEdit, HeightEdit})
+        if (IsEditHovered(box))
+            return box;
+    return nullptr;
+}
+
 // Moves the pointer and dispatches only the mouse moves for that box, so no other box's
 // leave notice can run before the check.
 bool HoverOnlyMovesInto(HWND box, POINT screen)
 {
     SetCursorPos(screen.x, screen.y);
     const DWORD start = GetTickCount();
-    while (HoveredEdit != box && GetTickCount() - start < 3000) {
+    while (HoveredBox() != box && GetTickCount() - start < 3000) {
         MSG msg;
         if (PeekMessageW(&msg, box, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE))
             DispatchMessageW(&msg);
         else
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_MOUSEMOVE);
     }
-    return HoveredEdit == box;
+    return HoveredBox() == box;
 }
 
 TEST_F(EditFrameTest, FocusedBoxShowsTheAccentFrameOnAllSidesAndTheOthersIdle)
@@ -573,7 +581,7 @@ TEST_F(EditFrameTest, FocusOutranksHoverAndLeavingRestoresTheIdleFrame)
 {
     SetFocus(NameEdit);
     MovePointerTo(CentreOf(NameEdit));
-    ASSERT_TRUE(PumpUntil([] { return HoveredEdit == NameEdit; })) << "the name box never saw the pointer";
+    ASSERT_TRUE(PumpUntil([] { return HoveredBox() == NameEdit; })) << "the name box never saw the pointer";
     EXPECT_EQ(Rgb(ColorAccent), Rgb(FramePixel(NameEdit))) << "focused and hovered";
 
     // Read at once: the boxes' own repaints come only with the next pump.
@@ -584,17 +592,18 @@ TEST_F(EditFrameTest, FocusOutranksHoverAndLeavingRestoresTheIdleFrame)
     EXPECT_EQ(Rgb(ColorBorderHover), Rgb(FramePixel(NameEdit))) << "lost the focus, after its repaint";
 
     MovePointerTo(Away);
-    ASSERT_TRUE(PumpUntil([] { return HoveredEdit == nullptr; }, 3000)) << "no leave notice came";
+    ASSERT_TRUE(PumpUntil([] { return HoveredBox() == nullptr; }, 3000)) << "no leave notice came";
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(NameEdit))) << "after the pointer left";
 }
 
 TEST_F(EditFrameTest, MovingStraightIntoAnotherBoxDropsTheFirstHoverAtOnce)
 {
     MovePointerTo(CentreOf(WidthEdit));
-    ASSERT_TRUE(PumpUntil([] { return HoveredEdit == WidthEdit; })) << "the width box never saw the pointer";
+    ASSERT_TRUE(PumpUntil([] { return HoveredBox() == WidthEdit; })) << "the width box never saw the pointer";
     EXPECT_EQ(Rgb(ColorBorderHover), Rgb(FramePixel(WidthEdit)));
 
     ASSERT_TRUE(HoverOnlyMovesInto(HeightEdit, CentreOf(HeightEdit))) << "the height box never saw the pointer";
+    EXPECT_FALSE(IsEditHovered(WidthEdit)) << "width box before its leave notice";
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "width box before its leave notice";
     EXPECT_EQ(Rgb(ColorBorderHover), Rgb(FramePixel(HeightEdit)));
 
@@ -602,7 +611,7 @@ TEST_F(EditFrameTest, MovingStraightIntoAnotherBoxDropsTheFirstHoverAtOnce)
     MarkFramePixel(WidthEdit);
     MarkFramePixel(HeightEdit);
     SendMessageW(WidthEdit, WM_MOUSELEAVE, 0, 0);
-    EXPECT_EQ(HeightEdit, HoveredEdit);
+    EXPECT_EQ(HeightEdit, HoveredBox());
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "the leaving box was not repainted";
     EXPECT_EQ(Rgb(Sentinel), Rgb(FramePixel(HeightEdit))) << "the hovered box was repainted";
 }
@@ -627,6 +636,7 @@ TEST_F(EditFrameTest, FrameSurvivesTheBoxRepaintingItselfAndItsBorder)
 TEST_F(EditFrameTest, OnlyTheFourBoxesAreFramed)
 {
     for (HWND other : {FormList, PrinterCombo, CustomOnlyCheck, StatusText}) {
+        EXPECT_FALSE(IsFramedEdit(other)) << "control id " << GetDlgCtrlID(other);
         MarkFramePixel(other);
         PaintEditFrame(other);
         EXPECT_EQ(Rgb(Sentinel), Rgb(FramePixel(other))) << "control id " << GetDlgCtrlID(other);
@@ -635,18 +645,13 @@ TEST_F(EditFrameTest, OnlyTheFourBoxesAreFramed)
     PaintEditFrame(SearchEdit);
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(SearchEdit))) << "a box is framed on request";
 
-    HWND boxes[] = {SearchEdit, NameEdit, WidthEdit, HeightEdit};
-    SearchEdit = NameEdit = WidthEdit = HeightEdit = nullptr;
     EXPECT_FALSE(IsFramedEdit(nullptr)) << "a missing handle counts as a box";
-    SearchEdit = boxes[0], NameEdit = boxes[1], WidthEdit = boxes[2], HeightEdit = boxes[3];
 }
 
 TEST_F(EditFrameTest, FramedBoxesStillEditAndAnswerAsBefore)
 {
     for (HWND box : {SearchEdit, NameEdit, WidthEdit, HeightEdit})
-        EXPECT_EQ(reinterpret_cast<LONG_PTR>(FramedEditProc), GetWindowLongPtrW(box, GWLP_WNDPROC))
-            << "box id " << GetDlgCtrlID(box);
-    EXPECT_NE(nullptr, SavedEditProc);
+        EXPECT_TRUE(IsFramedEdit(box)) << "box id " << GetDlgCtrlID(box) << " carries no framing subclass";
     SetWindowTextW(WidthEdit, L"");
     SendMessageW(WidthEdit, WM_CHAR, L'7', 1);
     SendMessageW(WidthEdit, WM_CHAR, L'5', 1);

@@ -47,7 +47,7 @@ struct ChildControl {
     int x, y, width, height;
 };
 
-// No WS_BORDER: the boxes draw their own frame in the non-client area FramedEditProc reserves.
+// No WS_BORDER: the boxes draw their own frame in the non-client area their framing reserves.
 const DWORD EditStyle = ES_AUTOHSCROLL;
 
 const ChildControl ChildControls[] = {
@@ -68,6 +68,15 @@ const ChildControl ChildControls[] = {
     {&ModifyButton, IDC_MODIFY_BUTTON, L"Button", L"修改", BS_OWNERDRAW, 702, 500, 68, 34},
     {&AddButton, IDC_ADD_BUTTON, L"Button", L"添加", BS_OWNERDRAW, 778, 500, 80, 34},
 };
+
+// The edit boxes that draw their own frame and keep their text centred.
+HWND* const FramedEdits[] = {&SearchEdit, &NameEdit, &WidthEdit, &HeightEdit};
+
+void CenterAllEdits()
+{
+    for (HWND* edit : FramedEdits)
+        CenterEditText(*edit);
+}
 
 void AddListColumn(int index, const wchar_t* text, int width)
 {
@@ -107,8 +116,8 @@ LRESULT OnCreate(HWND window)
         *control.handle = CreateChild(control.className, control.text, control.style, 0, 0, 0, 0, control.id);
         SetUpControl(control.id);
     }
-    for (HWND edit : {SearchEdit, NameEdit, WidthEdit, HeightEdit})
-        InstallFramedEdit(edit);
+    for (HWND* edit : FramedEdits)
+        InstallFramedEdit(*edit);
     LayoutControls();
     LoadPrinters();
     LoadForms();

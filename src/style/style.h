@@ -66,15 +66,17 @@ RECT CheckLabelRect(const RECT& box, int dpi);
 LRESULT DrawCheckLabel(const NMCUSTOMDRAW& draw);
 
 // --- Framed edit boxes (edit_frame.cpp) ---
-extern HWND HoveredEdit;
-extern WNDPROC SavedEditProc;
 COLORREF EditFrameColor(bool focused, bool hovered);
 // The client area a box of the given size keeps for its text row (box coordinates): inside the
 // frame, centred vertically; the rest is non-client frame and padding.
 RECT EditTextRect(int boxWidth, int boxHeight, int lineHeight);
-bool IsFramedEdit(HWND window);
-void PaintEditFrame(HWND window);
-LRESULT CALLBACK FramedEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Frames the box through a subclass of its own, which keeps the box's hover state until the box
+// is destroyed. Entering a box takes the hover look from any other framed box of the same parent.
 void InstallFramedEdit(HWND window);
+// True only for a window InstallFramedEdit framed; false for null.
+bool IsFramedEdit(HWND window);
+// Whether the framed box shows the hover look; false for any other window.
+bool IsEditHovered(HWND window);
+void PaintEditFrame(HWND window);
+// Sets the box's text inset and, when its text row moved, recomputes its frame.
 void CenterEditText(HWND window);
-void CenterAllEdits();
