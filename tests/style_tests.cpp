@@ -355,7 +355,8 @@ TEST(LinkArea, BoundsAreInclusive)
 
 struct ButtonCase {
     const char* name;
-    UINT id;
+    UINT id;         // what the main window's WM_DRAWITEM is given
+    ButtonLook look; // what ChooseButtonColors is given
     UINT state;
     COLORREF fill, outline, caption;
 };
@@ -363,34 +364,39 @@ struct ButtonCase {
 const UINT Ignored = ODS_FOCUS | ODS_DEFAULT | ODS_HOTLIGHT;
 
 const ButtonCase ButtonCases[] = {
-    {"add normal", IDC_ADD_BUTTON, 0, ColorAccent, ColorAccent, ColorAccentText},
-    {"add focused, default, hot", IDC_ADD_BUTTON, Ignored, ColorAccent, ColorAccent, ColorAccentText},
-    {"add pressed", IDC_ADD_BUTTON, ODS_SELECTED, ColorPrimaryPressed, ColorAccent, ColorAccentText},
-    {"add disabled", IDC_ADD_BUTTON, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder, ColorDisabledText},
-    {"add disabled and pressed", IDC_ADD_BUTTON, ODS_DISABLED | ODS_SELECTED, ColorPrimaryPressed,
+    {"add normal", IDC_ADD_BUTTON, ButtonLook::Accent, 0, ColorAccent, ColorAccent, ColorAccentText},
+    {"add focused, default, hot", IDC_ADD_BUTTON, ButtonLook::Accent, Ignored, ColorAccent, ColorAccent,
+     ColorAccentText},
+    {"add pressed", IDC_ADD_BUTTON, ButtonLook::Accent, ODS_SELECTED, ColorPrimaryPressed, ColorAccent,
+     ColorAccentText},
+    {"add disabled", IDC_ADD_BUTTON, ButtonLook::Accent, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder,
+     ColorDisabledText},
+    {"add disabled and pressed", IDC_ADD_BUTTON, ButtonLook::Accent, ODS_DISABLED | ODS_SELECTED, ColorPrimaryPressed,
      ColorDisabledBorder, ColorDisabledText},
-    {"delete normal", IDC_DELETE_BUTTON, 0, ColorPanel, ColorBorder, ColorDanger},
-    {"delete pressed", IDC_DELETE_BUTTON, ODS_SELECTED, ColorPanel, ColorBorder, ColorDanger},
-    {"delete disabled", IDC_DELETE_BUTTON, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder, ColorDisabledText},
-    {"modify normal", IDC_MODIFY_BUTTON, 0, ColorPanel, ColorBorder, ColorText},
-    {"modify pressed", IDC_MODIFY_BUTTON, ODS_SELECTED, ColorPanel, ColorBorder, ColorText},
-    {"modify disabled", IDC_MODIFY_BUTTON, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder, ColorDisabledText},
-    {"refresh normal", IDC_REFRESH_BUTTON, 0, ColorPanel, ColorBorder, ColorText},
-    {"preset disabled and pressed", IDC_PRESET_101, ODS_DISABLED | ODS_SELECTED, ColorDisabledFill,
-     ColorDisabledBorder, ColorDisabledText},
+    {"delete normal", IDC_DELETE_BUTTON, ButtonLook::Danger, 0, ColorPanel, ColorBorder, ColorDanger},
+    {"delete pressed", IDC_DELETE_BUTTON, ButtonLook::Danger, ODS_SELECTED, ColorPanel, ColorBorder, ColorDanger},
+    {"delete disabled", IDC_DELETE_BUTTON, ButtonLook::Danger, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder,
+     ColorDisabledText},
+    {"modify normal", IDC_MODIFY_BUTTON, ButtonLook::Normal, 0, ColorPanel, ColorBorder, ColorText},
+    {"modify pressed", IDC_MODIFY_BUTTON, ButtonLook::Normal, ODS_SELECTED, ColorPanel, ColorBorder, ColorText},
+    {"modify disabled", IDC_MODIFY_BUTTON, ButtonLook::Normal, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder,
+     ColorDisabledText},
+    {"refresh normal", IDC_REFRESH_BUTTON, ButtonLook::Normal, 0, ColorPanel, ColorBorder, ColorText},
+    {"preset disabled and pressed", IDC_PRESET_101, ButtonLook::Normal, ODS_DISABLED | ODS_SELECTED,
+     ColorDisabledFill, ColorDisabledBorder, ColorDisabledText},
 };
 
-TEST(ButtonLook, ColoursFollowIdAndStateOnly)
+TEST(ButtonLook, ColoursFollowLookAndStateOnly)
 {
     for (const ButtonCase& c : ButtonCases) {
-        const ButtonColors colors = ChooseButtonColors(c.id, c.state);
+        const ButtonColors colors = ChooseButtonColors(c.look, c.state);
         EXPECT_EQ(Rgb(c.fill), Rgb(colors.fill)) << c.name;
         EXPECT_EQ(Rgb(c.outline), Rgb(colors.outline)) << c.name;
         EXPECT_EQ(Rgb(c.caption), Rgb(colors.caption)) << c.name;
     }
 }
 
-// A button drawn at (10, 8, 90, 42) of a 100 × 50 bitmap, as its parent would on WM_DRAWITEM.
+// A button drawn at (10, 8, 90, 42) of a 100 × 50 bitmap by the main window's WM_DRAWITEM.
 Picture RenderButton(UINT id, UINT state, const wchar_t* caption)
 {
     HWND button = CreateWindowExW(0, L"BUTTON", caption, WS_POPUP | BS_OWNERDRAW, 0, 0, 80, 34, nullptr, nullptr,
@@ -404,7 +410,7 @@ Picture RenderButton(UINT id, UINT state, const wchar_t* caption)
         item.hwndItem = button;
         item.hDC = dc;
         item.rcItem = RECT{10, 8, 90, 42};
-        DrawOwnerButton(item);
+        EXPECT_EQ(TRUE, MainWndProc(MainWindow, WM_DRAWITEM, id, reinterpret_cast<LPARAM>(&item)));
     });
     DestroyWindow(button);
     return picture;

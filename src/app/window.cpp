@@ -72,6 +72,16 @@ const ChildControl ChildControls[] = {
 // The edit boxes that draw their own frame and keep their text centred.
 HWND* const FramedEdits[] = {&SearchEdit, &NameEdit, &WidthEdit, &HeightEdit};
 
+// The add button is the primary action; deleting is marked in red.
+ButtonLook ButtonLookOf(UINT id)
+{
+    if (id == IDC_ADD_BUTTON)
+        return ButtonLook::Accent;
+    if (id == IDC_DELETE_BUTTON)
+        return ButtonLook::Danger;
+    return ButtonLook::Normal;
+}
+
 void CenterAllEdits()
 {
     for (HWND* edit : FramedEdits)
@@ -230,7 +240,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item->CtlType != ODT_BUTTON)
             break;
-        DrawOwnerButton(*item);
+        DrawOwnerButton(*item, ButtonLookOf(item->CtlID));
         return TRUE;
     }
     case WM_NOTIFY:

@@ -58,8 +58,14 @@ struct ButtonColors {
     COLORREF outline;
     COLORREF caption;
 };
-ButtonColors ChooseButtonColors(UINT controlId, UINT itemState);
-void DrawOwnerButton(const DRAWITEMSTRUCT& item);
+// The caller says which look a button has; pressed and disabled come from its item state.
+enum class ButtonLook {
+    Normal,
+    Accent, // the primary action: blue
+    Danger, // a deleting action: red caption
+};
+ButtonColors ChooseButtonColors(ButtonLook look, UINT itemState);
+void DrawOwnerButton(const DRAWITEMSTRUCT& item, ButtonLook look);
 // Where the check box's label goes: right of the glyph, in a box of the given client rectangle.
 RECT CheckLabelRect(const RECT& box, int dpi);
 // The check box's NM_CUSTOMDRAW: its own glyph, the label in the muted colour whatever the theme.
