@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app.h"
+#include "app/desktop_shell.h"
 #include "harness/harness.h"
 #include "style/style.h"
 

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include "app/desktop_shell.h"
 #include "forms/forms.h"
 #include "spooler/spooler.h"
 #include "style/style.h"

@@ -29,8 +29,7 @@ extern HFONT UiBoldFont;
 extern HBITMAP LogoBitmap;
 
 extern const RECT LinkRect;
-extern const wchar_t VendorHost[];    // link text
-extern const wchar_t VendorAddress[]; // opened on a click
+extern const wchar_t VendorHost[]; // link text
 
 // --- Palette, fonts and face (face.cpp) ---
 void CreateStyleObjects();
@@ -40,17 +39,6 @@ void DrawLabel(HDC dc, const wchar_t* text, const RECT& rect, HFONT font, COLORR
 void PaintWindowFace(HDC dc);
 HBRUSH ControlColors(UINT message, HDC dc);
 bool IsOverLink(int x, int y);
-void OpenVendorLink();
-// Opens a file or address through the desktop's own shell, with the user's unelevated rights.
-// False where that shell cannot be reached; the opening's own result is not reported.
-bool ShellExecuteFromDesktop(const wchar_t* file);
-// ShellExecuteW, with shell32 loaded from the system folder on first use.
-HINSTANCE WINAPI ShellExecuteFromSystem(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder,
-                                        INT show);
-// What OpenVendorLink calls: first the desktop's shell, then ShellExecuteW where that shell is
-// not there; tests put their recorders here.
-extern bool (*DesktopShellExecuteHook)(const wchar_t* file);
-extern HINSTANCE(WINAPI* ShellExecuteHook)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
 
 // --- Owner-drawn buttons (buttons.cpp) ---
 struct ButtonColors {
