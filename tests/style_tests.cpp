@@ -113,7 +113,7 @@ protected:
         MainWindow = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, FaceWidth, FaceHeight, nullptr, nullptr,
                                      AppInstance, nullptr);
         ASSERT_NE(nullptr, MainWindow);
-        CreateStyleObjects();
+        CreateStyleObjects(AppInstance, IDB_LOGO);
     }
     void TearDown() override
     {
@@ -125,7 +125,7 @@ protected:
 
 Picture RenderFace()
 {
-    return Render(FaceWidth, FaceHeight, Sentinel, [](HDC dc) { PaintWindowFace(dc); });
+    return Render(FaceWidth, FaceHeight, Sentinel, [](HDC dc) { PaintMainWindowFace(dc); });
 }
 
 TEST_F(FaceTest, PageAndPanelsTakeTheirColoursAndPanelCornersAreRound)

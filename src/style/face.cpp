@@ -1,8 +1,6 @@
 // The painted window face: page, logo, panels and labels, plus the control colours and the link.
 #include "style/style.h"
 
-#include "app/app.h"
-
 HBRUSH PageBrush;
 HBRUSH PanelBrush;
 HFONT UiFont;
@@ -14,50 +12,17 @@ const wchar_t VendorHost[] = L"zeltra.example";
 
 namespace {
 
-const UINT LabelFormat = DT_VCENTER | DT_SINGLELINE;
-const UINT CenteredFormat = LabelFormat | DT_CENTER;
-const UINT RightFormat = LabelFormat | DT_RIGHT;
-
-const int LogoX = 28;
-const int LogoY = 22;
 const int LogoSize = 34;
 const int PanelCorner = 8;
 const int SemiBoldWeight = 600;
 
-// One thing painted on the face: a panel when text is null, a label otherwise.
-struct FaceItem {
-    const wchar_t* text;
-    RECT rect;
-    HFONT* font;
-    COLORREF color;
-    UINT format;
-};
-
-const FaceItem FaceItems[] = {
-    {AppTitle, {74, 20, 330, 58}, &UiBoldFont, ColorText, LabelFormat},
-    {VendorHost, LinkRect, &UiFont, ColorTextMuted, RightFormat},
-    {nullptr, {24, 72, 876, 124}, nullptr, 0, 0},
-    {L"打印机", {40, 84, 96, 108}, &UiFont, ColorText, LabelFormat},
-    {nullptr, {24, 140, 594, 558}, nullptr, 0, 0},
-    {nullptr, {610, 140, 876, 558}, nullptr, 0, 0},
-    {L"纸张规格", {40, 150, 140, 180}, &UiBoldFont, ColorText, LabelFormat},
-    {L"搜索", {300, 184, 342, 208}, &UiFont, ColorTextMuted, RightFormat},
-    {L"纸张设置", {626, 150, 740, 180}, &UiBoldFont, ColorText, LabelFormat},
-    {L"快速规格", {626, 196, 740, 220}, &UiFont, ColorTextMuted, LabelFormat},
-    {L"名称", {626, 350, 676, 374}, &UiFont, ColorText, LabelFormat},
-    {L"宽度", {626, 392, 676, 416}, &UiFont, ColorText, LabelFormat},
-    {L"高度", {626, 434, 676, 458}, &UiFont, ColorText, LabelFormat},
-    {L"mm", {824, 392, 852, 416}, &UiFont, ColorTextMuted, LabelFormat},
-    {L"mm", {824, 434, 852, 458}, &UiFont, ColorTextMuted, LabelFormat},
-};
-
-void DrawLogo(HDC dc)
+void DrawLogo(HDC dc, POINT at)
 {
     if (!LogoBitmap)
         return;
     HDC memory = CreateCompatibleDC(dc);
     HGDIOBJ oldBitmap = SelectObject(memory, LogoBitmap);
-    BitBlt(dc, LogoX, LogoY, LogoSize, LogoSize, memory, 0, 0, SRCCOPY);
+    BitBlt(dc, at.x, at.y, LogoSize, LogoSize, memory, 0, 0, SRCCOPY);
     SelectObject(memory, oldBitmap);
     DeleteDC(memory);
 }
@@ -70,7 +35,7 @@ void DeleteIfSet(HGDIOBJ object)
 
 } // namespace
 
-void CreateStyleObjects()
+void CreateStyleObjects(HINSTANCE instance, int logoId)
 {
     PageBrush = CreateSolidBrush(ColorPageBackground);
     PanelBrush = CreateSolidBrush(ColorPanel);
@@ -85,7 +50,7 @@ void CreateStyleObjects()
     UiBoldFont = CreateFontIndirectW(&font);
 
     LogoBitmap = static_cast<HBITMAP>(
-        LoadImageW(AppInstance, MAKEINTRESOURCEW(IDB_LOGO), IMAGE_BITMAP, LogoSize, LogoSize, LR_CREATEDIBSECTION));
+        LoadImageW(instance, MAKEINTRESOURCEW(logoId), IMAGE_BITMAP, LogoSize, LogoSize, LR_CREATEDIBSECTION));
 }
 
 void ReleaseStyleObjects()
@@ -127,13 +92,12 @@ void DrawLabel(HDC dc, const wchar_t* text, const RECT& rect, HFONT font, COLORR
         SelectObject(dc, oldFont);
 }
 
-void PaintWindowFace(HDC dc)
+void PaintWindowFace(HDC dc, const RECT& client, POINT logo, const FaceItem* items, size_t count)
 {
-    RECT client;
-    GetClientRect(MainWindow, &client);
     FillRect(dc, &client, PageBrush);
-    DrawLogo(dc);
-    for (const FaceItem& item : FaceItems) {
+    DrawLogo(dc, logo);
+    for (size_t i = 0; i < count; ++i) {
+        const FaceItem& item = items[i];
         if (item.text)
             DrawLabel(dc, item.text, item.rect, *item.font, item.color, item.format);
         else

@@ -32,11 +32,21 @@ extern const RECT LinkRect;
 extern const wchar_t VendorHost[]; // link text
 
 // --- Palette, fonts and face (face.cpp) ---
-void CreateStyleObjects();
+// One thing painted on the window face: a panel when text is null, a label otherwise.
+struct FaceItem {
+    const wchar_t* text;
+    RECT rect;
+    HFONT* font; // read when painting: the fonts exist only between CreateStyleObjects and its release
+    COLORREF color;
+    UINT format;
+};
+// The logo is bitmap resource logoId of the given module.
+void CreateStyleObjects(HINSTANCE instance, int logoId);
 void ReleaseStyleObjects();
 void FillRoundRect(HDC dc, const RECT& rect, int corner, COLORREF fillColor, COLORREF borderColor);
 void DrawLabel(HDC dc, const wchar_t* text, const RECT& rect, HFONT font, COLORREF textColor, UINT format);
-void PaintWindowFace(HDC dc);
+// The page colour over the client rectangle, the logo with its top left at logo, then the items in order.
+void PaintWindowFace(HDC dc, const RECT& client, POINT logo, const FaceItem* items, size_t count);
 HBRUSH ControlColors(UINT message, HDC dc);
 bool IsOverLink(int x, int y);
 
