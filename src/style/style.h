@@ -77,7 +77,7 @@ RECT EditTextRect(int boxWidth, int boxHeight, int lineHeight);
 // Frames the box through a subclass of its own, which keeps the box's hover state until the box
 // is destroyed. Entering a box takes the hover look from any other framed box of the same parent.
 void InstallFramedEdit(HWND window);
-// True only for a window InstallFramedEdit framed; false for null.
+// True only for a window of this thread that InstallFramedEdit framed; false for null.
 bool IsFramedEdit(HWND window);
 // Whether the framed box shows the hover look; false for any other window.
 bool IsEditHovered(HWND window);
