@@ -121,7 +121,6 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        HoveredEdit = nullptr;
         UseSpoolerState(OnePrinter);
         ASSERT_NE(nullptr, OpenMainWindow());
         ShowMainWindow();

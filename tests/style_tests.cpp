@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app.h"
+#include "app/desktop_shell.h"
 #include "harness/harness.h"
 #include "style/style.h"
 
@@ -112,7 +113,7 @@ protected:
         MainWindow = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, FaceWidth, FaceHeight, nullptr, nullptr,
                                      AppInstance, nullptr);
         ASSERT_NE(nullptr, MainWindow);
-        CreateStyleObjects();
+        CreateStyleObjects(AppInstance, IDB_LOGO);
     }
     void TearDown() override
     {
@@ -124,7 +125,7 @@ protected:
 
 Picture RenderFace()
 {
-    return Render(FaceWidth, FaceHeight, Sentinel, [](HDC dc) { PaintWindowFace(dc); });
+    return Render(FaceWidth, FaceHeight, Sentinel, [](HDC dc) { PaintMainWindowFace(dc); });
 }
 
 TEST_F(FaceTest, PageAndPanelsTakeTheirColoursAndPanelCornersAreRound)
@@ -355,7 +356,8 @@ TEST(LinkArea, BoundsAreInclusive)
 
 struct ButtonCase {
     const char* name;
-    UINT id;
+    UINT id;         // what the main window's WM_DRAWITEM is given
+    ButtonLook look; // what ChooseButtonColors is given
     UINT state;
     COLORREF fill, outline, caption;
 };
@@ -363,34 +365,39 @@ struct ButtonCase {
 const UINT Ignored = ODS_FOCUS | ODS_DEFAULT | ODS_HOTLIGHT;
 
 const ButtonCase ButtonCases[] = {
-    {"add normal", IDC_ADD_BUTTON, 0, ColorAccent, ColorAccent, ColorAccentText},
-    {"add focused, default, hot", IDC_ADD_BUTTON, Ignored, ColorAccent, ColorAccent, ColorAccentText},
-    {"add pressed", IDC_ADD_BUTTON, ODS_SELECTED, ColorPrimaryPressed, ColorAccent, ColorAccentText},
-    {"add disabled", IDC_ADD_BUTTON, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder, ColorDisabledText},
-    {"add disabled and pressed", IDC_ADD_BUTTON, ODS_DISABLED | ODS_SELECTED, ColorPrimaryPressed,
+    {"add normal", IDC_ADD_BUTTON, ButtonLook::Accent, 0, ColorAccent, ColorAccent, ColorAccentText},
+    {"add focused, default, hot", IDC_ADD_BUTTON, ButtonLook::Accent, Ignored, ColorAccent, ColorAccent,
+     ColorAccentText},
+    {"add pressed", IDC_ADD_BUTTON, ButtonLook::Accent, ODS_SELECTED, ColorPrimaryPressed, ColorAccent,
+     ColorAccentText},
+    {"add disabled", IDC_ADD_BUTTON, ButtonLook::Accent, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder,
+     ColorDisabledText},
+    {"add disabled and pressed", IDC_ADD_BUTTON, ButtonLook::Accent, ODS_DISABLED | ODS_SELECTED, ColorPrimaryPressed,
      ColorDisabledBorder, ColorDisabledText},
-    {"delete normal", IDC_DELETE_BUTTON, 0, ColorPanel, ColorBorder, ColorDanger},
-    {"delete pressed", IDC_DELETE_BUTTON, ODS_SELECTED, ColorPanel, ColorBorder, ColorDanger},
-    {"delete disabled", IDC_DELETE_BUTTON, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder, ColorDisabledText},
-    {"modify normal", IDC_MODIFY_BUTTON, 0, ColorPanel, ColorBorder, ColorText},
-    {"modify pressed", IDC_MODIFY_BUTTON, ODS_SELECTED, ColorPanel, ColorBorder, ColorText},
-    {"modify disabled", IDC_MODIFY_BUTTON, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder, ColorDisabledText},
-    {"refresh normal", IDC_REFRESH_BUTTON, 0, ColorPanel, ColorBorder, ColorText},
-    {"preset disabled and pressed", IDC_PRESET_101, ODS_DISABLED | ODS_SELECTED, ColorDisabledFill,
-     ColorDisabledBorder, ColorDisabledText},
+    {"delete normal", IDC_DELETE_BUTTON, ButtonLook::Danger, 0, ColorPanel, ColorBorder, ColorDanger},
+    {"delete pressed", IDC_DELETE_BUTTON, ButtonLook::Danger, ODS_SELECTED, ColorPanel, ColorBorder, ColorDanger},
+    {"delete disabled", IDC_DELETE_BUTTON, ButtonLook::Danger, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder,
+     ColorDisabledText},
+    {"modify normal", IDC_MODIFY_BUTTON, ButtonLook::Normal, 0, ColorPanel, ColorBorder, ColorText},
+    {"modify pressed", IDC_MODIFY_BUTTON, ButtonLook::Normal, ODS_SELECTED, ColorPanel, ColorBorder, ColorText},
+    {"modify disabled", IDC_MODIFY_BUTTON, ButtonLook::Normal, ODS_DISABLED, ColorDisabledFill, ColorDisabledBorder,
+     ColorDisabledText},
+    {"refresh normal", IDC_REFRESH_BUTTON, ButtonLook::Normal, 0, ColorPanel, ColorBorder, ColorText},
+    {"preset disabled and pressed", IDC_PRESET_101, ButtonLook::Normal, ODS_DISABLED | ODS_SELECTED,
+     ColorDisabledFill, ColorDisabledBorder, ColorDisabledText},
 };
 
-TEST(ButtonLook, ColoursFollowIdAndStateOnly)
+TEST(ButtonLook, ColoursFollowLookAndStateOnly)
 {
     for (const ButtonCase& c : ButtonCases) {
-        const ButtonColors colors = ChooseButtonColors(c.id, c.state);
+        const ButtonColors colors = ChooseButtonColors(c.look, c.state);
         EXPECT_EQ(Rgb(c.fill), Rgb(colors.fill)) << c.name;
         EXPECT_EQ(Rgb(c.outline), Rgb(colors.outline)) << c.name;
         EXPECT_EQ(Rgb(c.caption), Rgb(colors.caption)) << c.name;
     }
 }
 
-// A button drawn at (10, 8, 90, 42) of a 100 × 50 bitmap, as its parent would on WM_DRAWITEM.
+// A button drawn at (10, 8, 90, 42) of a 100 × 50 bitmap by the main window's WM_DRAWITEM.
 Picture RenderButton(UINT id, UINT state, const wchar_t* caption)
 {
     HWND button = CreateWindowExW(0, L"BUTTON", caption, WS_POPUP | BS_OWNERDRAW, 0, 0, 80, 34, nullptr, nullptr,
@@ -404,7 +411,7 @@ Picture RenderButton(UINT id, UINT state, const wchar_t* caption)
         item.hwndItem = button;
         item.hDC = dc;
         item.rcItem = RECT{10, 8, 90, 42};
-        DrawOwnerButton(item);
+        EXPECT_EQ(TRUE, MainWndProc(MainWindow, WM_DRAWITEM, id, reinterpret_cast<LPARAM>(&item)));
     });
     DestroyWindow(button);
     return picture;
@@ -470,7 +477,6 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        HoveredEdit = nullptr; // a box of an earlier test's window may still be named here
         ShellCalls.clear();
         DesktopShellThere = true;
         DesktopShellExecuteHook = RecordDesktopShellExecute;
@@ -542,20 +548,29 @@ void MarkFramePixel(HWND window)
     ReleaseDC(window, dc);
 }
 
+// The first of the four boxes, in creation order, that shows the hover look; null for none.
+HWND HoveredBox()
+{
+    for (HWND box : {SearchEdit, NameEdit, WidthEdit, HeightEdit})
+        if (IsEditHovered(box))
+            return box;
+    return nullptr;
+}
+
 // Moves the pointer and dispatches only the mouse moves for that box, so no other box's
 // leave notice can run before the check.
 bool HoverOnlyMovesInto(HWND box, POINT screen)
 {
     SetCursorPos(screen.x, screen.y);
     const DWORD start = GetTickCount();
-    while (HoveredEdit != box && GetTickCount() - start < 3000) {
+    while (HoveredBox() != box && GetTickCount() - start < 3000) {
         MSG msg;
         if (PeekMessageW(&msg, box, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE))
             DispatchMessageW(&msg);
         else
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_MOUSEMOVE);
     }
-    return HoveredEdit == box;
+    return HoveredBox() == box;
 }
 
 TEST_F(EditFrameTest, FocusedBoxShowsTheAccentFrameOnAllSidesAndTheOthersIdle)
@@ -573,7 +588,7 @@ TEST_F(EditFrameTest, FocusOutranksHoverAndLeavingRestoresTheIdleFrame)
 {
     SetFocus(NameEdit);
     MovePointerTo(CentreOf(NameEdit));
-    ASSERT_TRUE(PumpUntil([] { return HoveredEdit == NameEdit; })) << "the name box never saw the pointer";
+    ASSERT_TRUE(PumpUntil([] { return HoveredBox() == NameEdit; })) << "the name box never saw the pointer";
     EXPECT_EQ(Rgb(ColorAccent), Rgb(FramePixel(NameEdit))) << "focused and hovered";
 
     // Read at once: the boxes' own repaints come only with the next pump.
@@ -584,17 +599,18 @@ TEST_F(EditFrameTest, FocusOutranksHoverAndLeavingRestoresTheIdleFrame)
     EXPECT_EQ(Rgb(ColorBorderHover), Rgb(FramePixel(NameEdit))) << "lost the focus, after its repaint";
 
     MovePointerTo(Away);
-    ASSERT_TRUE(PumpUntil([] { return HoveredEdit == nullptr; }, 3000)) << "no leave notice came";
+    ASSERT_TRUE(PumpUntil([] { return HoveredBox() == nullptr; }, 3000)) << "no leave notice came";
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(NameEdit))) << "after the pointer left";
 }
 
 TEST_F(EditFrameTest, MovingStraightIntoAnotherBoxDropsTheFirstHoverAtOnce)
 {
     MovePointerTo(CentreOf(WidthEdit));
-    ASSERT_TRUE(PumpUntil([] { return HoveredEdit == WidthEdit; })) << "the width box never saw the pointer";
+    ASSERT_TRUE(PumpUntil([] { return HoveredBox() == WidthEdit; })) << "the width box never saw the pointer";
     EXPECT_EQ(Rgb(ColorBorderHover), Rgb(FramePixel(WidthEdit)));
 
     ASSERT_TRUE(HoverOnlyMovesInto(HeightEdit, CentreOf(HeightEdit))) << "the height box never saw the pointer";
+    EXPECT_FALSE(IsEditHovered(WidthEdit)) << "width box before its leave notice";
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "width box before its leave notice";
     EXPECT_EQ(Rgb(ColorBorderHover), Rgb(FramePixel(HeightEdit)));
 
@@ -602,7 +618,7 @@ TEST_F(EditFrameTest, MovingStraightIntoAnotherBoxDropsTheFirstHoverAtOnce)
     MarkFramePixel(WidthEdit);
     MarkFramePixel(HeightEdit);
     SendMessageW(WidthEdit, WM_MOUSELEAVE, 0, 0);
-    EXPECT_EQ(HeightEdit, HoveredEdit);
+    EXPECT_EQ(HeightEdit, HoveredBox());
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(WidthEdit))) << "the leaving box was not repainted";
     EXPECT_EQ(Rgb(Sentinel), Rgb(FramePixel(HeightEdit))) << "the hovered box was repainted";
 }
@@ -627,6 +643,7 @@ TEST_F(EditFrameTest, FrameSurvivesTheBoxRepaintingItselfAndItsBorder)
 TEST_F(EditFrameTest, OnlyTheFourBoxesAreFramed)
 {
     for (HWND other : {FormList, PrinterCombo, CustomOnlyCheck, StatusText}) {
+        EXPECT_FALSE(IsFramedEdit(other)) << "control id " << GetDlgCtrlID(other);
         MarkFramePixel(other);
         PaintEditFrame(other);
         EXPECT_EQ(Rgb(Sentinel), Rgb(FramePixel(other))) << "control id " << GetDlgCtrlID(other);
@@ -635,18 +652,13 @@ TEST_F(EditFrameTest, OnlyTheFourBoxesAreFramed)
     PaintEditFrame(SearchEdit);
     EXPECT_EQ(Rgb(ColorBorder), Rgb(FramePixel(SearchEdit))) << "a box is framed on request";
 
-    HWND boxes[] = {SearchEdit, NameEdit, WidthEdit, HeightEdit};
-    SearchEdit = NameEdit = WidthEdit = HeightEdit = nullptr;
     EXPECT_FALSE(IsFramedEdit(nullptr)) << "a missing handle counts as a box";
-    SearchEdit = boxes[0], NameEdit = boxes[1], WidthEdit = boxes[2], HeightEdit = boxes[3];
 }
 
 TEST_F(EditFrameTest, FramedBoxesStillEditAndAnswerAsBefore)
 {
     for (HWND box : {SearchEdit, NameEdit, WidthEdit, HeightEdit})
-        EXPECT_EQ(reinterpret_cast<LONG_PTR>(FramedEditProc), GetWindowLongPtrW(box, GWLP_WNDPROC))
-            << "box id " << GetDlgCtrlID(box);
-    EXPECT_NE(nullptr, SavedEditProc);
+        EXPECT_TRUE(IsFramedEdit(box)) << "box id " << GetDlgCtrlID(box) << " carries no framing subclass";
     SetWindowTextW(WidthEdit, L"");
     SendMessageW(WidthEdit, WM_CHAR, L'7', 1);
     SendMessageW(WidthEdit, WM_CHAR, L'5', 1);

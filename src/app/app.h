@@ -38,4 +38,6 @@ int RunZeltraPaper(HINSTANCE instance, int showCommand);
 HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style,
                  int x, int y, int width, int height, int id);
 void LayoutControls();
+// The page, logo, panels and labels under the controls, over the main window's client area.
+void PaintMainWindowFace(HDC dc);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

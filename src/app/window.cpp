@@ -4,6 +4,9 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <iterator>
+
+#include "app/desktop_shell.h"
 #include "forms/forms.h"
 #include "spooler/spooler.h"
 #include "style/style.h"
@@ -47,7 +50,7 @@ struct ChildControl {
     int x, y, width, height;
 };
 
-// No WS_BORDER: the boxes draw their own frame in the non-client area FramedEditProc reserves.
+// No WS_BORDER: the boxes draw their own frame in the non-client area their framing reserves.
 const DWORD EditStyle = ES_AUTOHSCROLL;
 
 const ChildControl ChildControls[] = {
@@ -68,6 +71,49 @@ const ChildControl ChildControls[] = {
     {&ModifyButton, IDC_MODIFY_BUTTON, L"Button", L"修改", BS_OWNERDRAW, 702, 500, 68, 34},
     {&AddButton, IDC_ADD_BUTTON, L"Button", L"添加", BS_OWNERDRAW, 778, 500, 80, 34},
 };
+
+// The edit boxes that draw their own frame and keep their text centred.
+HWND* const FramedEdits[] = {&SearchEdit, &NameEdit, &WidthEdit, &HeightEdit};
+
+const UINT LabelFormat = DT_VCENTER | DT_SINGLELINE;
+const UINT RightFormat = LabelFormat | DT_RIGHT;
+
+const POINT LogoAt = {28, 22};
+
+// The face painted under the controls, in paint order: the panels before the labels on them.
+const FaceItem FaceItems[] = {
+    {AppTitle, {74, 20, 330, 58}, &UiBoldFont, ColorText, LabelFormat},
+    {VendorHost, LinkRect, &UiFont, ColorTextMuted, RightFormat},
+    {nullptr, {24, 72, 876, 124}, nullptr, 0, 0},
+    {L"打印机", {40, 84, 96, 108}, &UiFont, ColorText, LabelFormat},
+    {nullptr, {24, 140, 594, 558}, nullptr, 0, 0},
+    {nullptr, {610, 140, 876, 558}, nullptr, 0, 0},
+    {L"纸张规格", {40, 150, 140, 180}, &UiBoldFont, ColorText, LabelFormat},
+    {L"搜索", {300, 184, 342, 208}, &UiFont, ColorTextMuted, RightFormat},
+    {L"纸张设置", {626, 150, 740, 180}, &UiBoldFont, ColorText, LabelFormat},
+    {L"快速规格", {626, 196, 740, 220}, &UiFont, ColorTextMuted, LabelFormat},
+    {L"名称", {626, 350, 676, 374}, &UiFont, ColorText, LabelFormat},
+    {L"宽度", {626, 392, 676, 416}, &UiFont, ColorText, LabelFormat},
+    {L"高度", {626, 434, 676, 458}, &UiFont, ColorText, LabelFormat},
+    {L"mm", {824, 392, 852, 416}, &UiFont, ColorTextMuted, LabelFormat},
+    {L"mm", {824, 434, 852, 458}, &UiFont, ColorTextMuted, LabelFormat},
+};
+
+// The add button is the primary action; deleting is marked in red.
+ButtonLook ButtonLookOf(UINT id)
+{
+    if (id == IDC_ADD_BUTTON)
+        return ButtonLook::Accent;
+    if (id == IDC_DELETE_BUTTON)
+        return ButtonLook::Danger;
+    return ButtonLook::Normal;
+}
+
+void CenterAllEdits()
+{
+    for (HWND* edit : FramedEdits)
+        CenterEditText(*edit);
+}
 
 void AddListColumn(int index, const wchar_t* text, int width)
 {
@@ -102,13 +148,13 @@ void SetUpControl(int id)
 LRESULT OnCreate(HWND window)
 {
     MainWindow = window;
-    CreateStyleObjects();
+    CreateStyleObjects(AppInstance, IDB_LOGO);
     for (const ChildControl& control : ChildControls) {
         *control.handle = CreateChild(control.className, control.text, control.style, 0, 0, 0, 0, control.id);
         SetUpControl(control.id);
     }
-    for (HWND edit : {SearchEdit, NameEdit, WidthEdit, HeightEdit})
-        InstallFramedEdit(edit);
+    for (HWND* edit : FramedEdits)
+        InstallFramedEdit(*edit);
     LayoutControls();
     LoadPrinters();
     LoadForms();
@@ -120,7 +166,7 @@ LRESULT OnPaint(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    PaintWindowFace(dc);
+    PaintMainWindowFace(dc);
     EndPaint(window, &paint);
     return 0;
 }
@@ -195,6 +241,13 @@ HWND CreateChild(const wchar_t* className, const wchar_t* text, DWORD style,
     return child;
 }
 
+void PaintMainWindowFace(HDC dc)
+{
+    RECT client;
+    GetClientRect(MainWindow, &client);
+    PaintWindowFace(dc, client, LogoAt, FaceItems, std::size(FaceItems));
+}
+
 void LayoutControls()
 {
     for (const ChildControl& control : ChildControls)
@@ -221,7 +274,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item->CtlType != ODT_BUTTON)
             break;
-        DrawOwnerButton(*item);
+        DrawOwnerButton(*item, ButtonLookOf(item->CtlID));
         return TRUE;
     }
     case WM_NOTIFY:

@@ -2,8 +2,6 @@
 // and the check box's label, drawn again in the muted colour.
 #include "style/style.h"
 
-#include "resources/resource.h"
-
 namespace {
 
 const int ButtonCorner = 6;
@@ -16,10 +14,10 @@ const int CheckLabelGap = 4;
 
 } // namespace
 
-ButtonColors ChooseButtonColors(UINT controlId, UINT itemState)
+ButtonColors ChooseButtonColors(ButtonLook look, UINT itemState)
 {
-    const bool primary = controlId == IDC_ADD_BUTTON;
-    const bool danger = controlId == IDC_DELETE_BUTTON;
+    const bool primary = look == ButtonLook::Accent;
+    const bool danger = look == ButtonLook::Danger;
     const bool pressed = (itemState & ODS_SELECTED) != 0;
     const bool disabled = (itemState & ODS_DISABLED) != 0;
 
@@ -37,11 +35,11 @@ ButtonColors ChooseButtonColors(UINT controlId, UINT itemState)
     return colors;
 }
 
-void DrawOwnerButton(const DRAWITEMSTRUCT& item)
+void DrawOwnerButton(const DRAWITEMSTRUCT& item, ButtonLook look)
 {
     wchar_t caption[CaptionCapacity] = {};
     GetWindowTextW(item.hwndItem, caption, CaptionCapacity);
-    const ButtonColors colors = ChooseButtonColors(item.CtlID, item.itemState);
+    const ButtonColors colors = ChooseButtonColors(look, item.itemState);
 
     // Every button lies on a white panel: the corners outside the rounded outline take its colour.
     if (PanelBrush)

@@ -1,38 +1,53 @@
 // Edit boxes with a one-pixel frame that follows focus and hover, and their text inset and centred.
 #include "style/style.h"
 
-#include <initializer_list>
-
-#include "app/app.h"
-
-HWND HoveredEdit;
-WNDPROC SavedEditProc;
-
 namespace {
 
 const int FrameWidth = 1;
 const int TextInset = 7;
+const UINT_PTR FrameSubclassId = 1;
 
-// The pointer entered the box: it takes the hover look from whichever box had it.
-void EnterHover(HWND window)
+// comctl32 exports GetWindowSubclass by ordinal only and mingw's import library lacks it, so a
+// box is asked for its state instead: only the framing subclass answers this message.
+const UINT StateQuery = RegisterWindowMessageW(L"ZeltraFramedEditState");
+
+// What a framed box remembers of itself; the focus is read from GetFocus.
+struct FrameState {
+    bool hovered;
+};
+
+// Null for a window that is not a framed box. The state is only used on its box's own thread,
+// and a window of another thread is not sent to, so a hung one cannot block here.
+FrameState* FrameStateOf(HWND window)
 {
-    if (HoveredEdit == window)
+    if (!window || GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId())
+        return nullptr;
+    return reinterpret_cast<FrameState*>(SendMessageW(window, StateQuery, 0, 0));
+}
+
+// The pointer entered the box: it takes the hover look from whichever box of its parent had it.
+void EnterHover(HWND window, FrameState& state)
+{
+    if (state.hovered)
         return;
-    HWND previous = HoveredEdit;
-    HoveredEdit = window;
+    state.hovered = true;
     TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, window, 0};
     TrackMouseEvent(&track);
-    // The leave notice for the previous box may come late; do not let it keep the hover look till then.
-    if (previous && IsWindow(previous))
-        PaintEditFrame(previous);
+    // The leave notice for the box that had it may come late; do not let it keep the hover look till then.
+    for (HWND sibling = GetWindow(window, GW_HWNDFIRST); sibling; sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+        FrameState* other = sibling != window ? FrameStateOf(sibling) : nullptr;
+        if (other && other->hovered) {
+            other->hovered = false;
+            PaintEditFrame(sibling);
+        }
+    }
     PaintEditFrame(window);
 }
 
-// A leave notice only clears the hover when it is still this box's.
-void LeaveHover(HWND window)
+// A leave notice clears only this box's hover: a box entered since keeps its own.
+void LeaveHover(HWND window, FrameState& state)
 {
-    if (HoveredEdit == window)
-        HoveredEdit = nullptr;
+    state.hovered = false;
     PaintEditFrame(window);
 }
 
@@ -89,18 +104,19 @@ RECT EditTextRect(int boxWidth, int boxHeight, int lineHeight)
 
 bool IsFramedEdit(HWND window)
 {
-    if (!window)
-        return false;
-    for (HWND edit : {SearchEdit, NameEdit, WidthEdit, HeightEdit}) {
-        if (window == edit)
-            return true;
-    }
-    return false;
+    return FrameStateOf(window) != nullptr;
+}
+
+bool IsEditHovered(HWND window)
+{
+    const FrameState* state = FrameStateOf(window);
+    return state && state->hovered;
 }
 
 void PaintEditFrame(HWND window)
 {
-    if (!IsFramedEdit(window))
+    const FrameState* state = FrameStateOf(window);
+    if (!state)
         return;
     HDC dc = GetWindowDC(window);
     if (!dc)
@@ -119,14 +135,20 @@ void PaintEditFrame(HWND window)
     for (const RECT& band : padding)
         FillRect(dc, &band, panel);
     DeleteObject(panel);
-    HBRUSH frame = CreateSolidBrush(EditFrameColor(GetFocus() == window, HoveredEdit == window));
+    HBRUSH frame = CreateSolidBrush(EditFrameColor(GetFocus() == window, state->hovered));
     FrameRect(dc, &box, frame);
     DeleteObject(frame);
     ReleaseDC(window, dc);
 }
 
-LRESULT CALLBACK FramedEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+namespace {
+
+LRESULT CALLBACK FramedEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                DWORD_PTR refData)
 {
+    FrameState& state = *reinterpret_cast<FrameState*>(refData);
+    if (message == StateQuery)
+        return static_cast<LRESULT>(refData);
     switch (message) {
     case WM_NCCALCSIZE:
         return CalcTextRow(window, lParam);
@@ -134,16 +156,21 @@ LRESULT CALLBACK FramedEditProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // The padding belongs to the box: a click there puts the caret in, the pointer there is hovering.
         return HTCLIENT;
     case WM_MOUSEMOVE:
-        EnterHover(window);
+        EnterHover(window, state);
         break;
     case WM_MOUSELEAVE:
-        LeaveHover(window);
+        LeaveHover(window, state);
         break;
+    case WM_NCDESTROY:
+        // The last message the box gets: its state goes with it.
+        RemoveWindowSubclass(window, FramedEditProc, id);
+        delete &state;
+        return DefSubclassProc(window, message, wParam, lParam);
     default:
         break;
     }
 
-    const LRESULT result = CallWindowProcW(SavedEditProc, window, message, wParam, lParam);
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
 
     switch (message) {
     case WM_SETFOCUS:
@@ -161,15 +188,15 @@ LRESULT CALLBACK FramedEditProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return result;
 }
 
+} // namespace
+
 void InstallFramedEdit(HWND window)
 {
-    if (!window)
+    if (!window || IsFramedEdit(window))
         return;
-    WNDPROC previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FramedEditProc)));
-    // All four boxes are of one class, so the first one's procedure serves them all.
-    if (!SavedEditProc && previous)
-        SavedEditProc = previous;
+    FrameState* state = new FrameState{false};
+    if (!SetWindowSubclass(window, FramedEditProc, FrameSubclassId, reinterpret_cast<DWORD_PTR>(state)))
+        delete state;
 }
 
 void CenterEditText(HWND window)
@@ -188,10 +215,4 @@ void CenterEditText(HWND window)
     if (client.right != row.right - row.left || client.bottom != row.bottom - row.top)
         SetWindowPos(window, nullptr, 0, 0, 0, 0,
                      SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void CenterAllEdits()
-{
-    for (HWND edit : {SearchEdit, NameEdit, WidthEdit, HeightEdit})
-        CenterEditText(edit);
 }

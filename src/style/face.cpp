@@ -1,15 +1,6 @@
 // The painted window face: page, logo, panels and labels, plus the control colours and the link.
 #include "style/style.h"
 
-#include <exdisp.h>
-#include <shellapi.h>
-#include <shldisp.h>
-#include <shlguid.h>
-#include <shobjidl.h>
-
-#include "app/app.h"
-#include "spooler/spooler.h"
-
 HBRUSH PageBrush;
 HBRUSH PanelBrush;
 HFONT UiFont;
@@ -18,57 +9,20 @@ HBITMAP LogoBitmap;
 
 const RECT LinkRect = {700, 20, 862, 58};
 const wchar_t VendorHost[] = L"zeltra.example";
-const wchar_t VendorAddress[] = L"https://zeltra.example/";
-
-bool (*DesktopShellExecuteHook)(const wchar_t*) = &ShellExecuteFromDesktop;
-HINSTANCE(WINAPI* ShellExecuteHook)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) = &ShellExecuteFromSystem;
 
 namespace {
 
-const UINT LabelFormat = DT_VCENTER | DT_SINGLELINE;
-const UINT CenteredFormat = LabelFormat | DT_CENTER;
-const UINT RightFormat = LabelFormat | DT_RIGHT;
-
-const int LogoX = 28;
-const int LogoY = 22;
 const int LogoSize = 34;
 const int PanelCorner = 8;
 const int SemiBoldWeight = 600;
 
-// One thing painted on the face: a panel when text is null, a label otherwise.
-struct FaceItem {
-    const wchar_t* text;
-    RECT rect;
-    HFONT* font;
-    COLORREF color;
-    UINT format;
-};
-
-const FaceItem FaceItems[] = {
-    {AppTitle, {74, 20, 330, 58}, &UiBoldFont, ColorText, LabelFormat},
-    {VendorHost, LinkRect, &UiFont, ColorTextMuted, RightFormat},
-    {nullptr, {24, 72, 876, 124}, nullptr, 0, 0},
-    {L"打印机", {40, 84, 96, 108}, &UiFont, ColorText, LabelFormat},
-    {nullptr, {24, 140, 594, 558}, nullptr, 0, 0},
-    {nullptr, {610, 140, 876, 558}, nullptr, 0, 0},
-    {L"纸张规格", {40, 150, 140, 180}, &UiBoldFont, ColorText, LabelFormat},
-    {L"搜索", {300, 184, 342, 208}, &UiFont, ColorTextMuted, RightFormat},
-    {L"纸张设置", {626, 150, 740, 180}, &UiBoldFont, ColorText, LabelFormat},
-    {L"快速规格", {626, 196, 740, 220}, &UiFont, ColorTextMuted, LabelFormat},
-    {L"名称", {626, 350, 676, 374}, &UiFont, ColorText, LabelFormat},
-    {L"宽度", {626, 392, 676, 416}, &UiFont, ColorText, LabelFormat},
-    {L"高度", {626, 434, 676, 458}, &UiFont, ColorText, LabelFormat},
-    {L"mm", {824, 392, 852, 416}, &UiFont, ColorTextMuted, LabelFormat},
-    {L"mm", {824, 434, 852, 458}, &UiFont, ColorTextMuted, LabelFormat},
-};
-
-void DrawLogo(HDC dc)
+void DrawLogo(HDC dc, POINT at)
 {
     if (!LogoBitmap)
         return;
     HDC memory = CreateCompatibleDC(dc);
     HGDIOBJ oldBitmap = SelectObject(memory, LogoBitmap);
-    BitBlt(dc, LogoX, LogoY, LogoSize, LogoSize, memory, 0, 0, SRCCOPY);
+    BitBlt(dc, at.x, at.y, LogoSize, LogoSize, memory, 0, 0, SRCCOPY);
     SelectObject(memory, oldBitmap);
     DeleteDC(memory);
 }
@@ -79,60 +33,9 @@ void DeleteIfSet(HGDIOBJ object)
         DeleteObject(object);
 }
 
-template <typename Interface>
-void ReleaseIfSet(Interface* object)
-{
-    if (object)
-        object->Release();
-}
-
-// The automation object of the desktop's folder view: the shell that runs with the user's own,
-// unelevated rights. Null where there is no such desktop (another shell, or none running).
-// Written out rather than taken from libuuid, whose object file brings 40 KiB of other GUIDs.
-const CLSID ShellWindowsClass = {0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
-const GUID TopLevelBrowserService = {0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x00, 0xAA, 0x00, 0x4A, 0xE8, 0x37}};
-
-// shell32, ole32 and oleaut32 serve only the link: taken from the system folder on the
-// click, so that start-up does not load them (tens of milliseconds under Wine).
-typedef HRESULT(WINAPI* CreateInstanceProc)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
-
-IShellDispatch2* DesktopShell(CreateInstanceProc createInstance)
-{
-    IShellWindows* windows = nullptr;
-    IDispatch* desktop = nullptr;
-    IServiceProvider* provider = nullptr;
-    IShellBrowser* browser = nullptr;
-    IShellView* view = nullptr;
-    IDispatch* background = nullptr;
-    IShellFolderViewDual* folderView = nullptr;
-    IDispatch* application = nullptr;
-    IShellDispatch2* shell = nullptr;
-    VARIANT none = {};
-    none.vt = VT_EMPTY;
-    LONG desktopWindow = 0;
-    if (SUCCEEDED(createInstance(ShellWindowsClass, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&windows))) &&
-        windows->FindWindowSW(&none, &none, SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH, &desktop) == S_OK &&
-        desktop && SUCCEEDED(desktop->QueryInterface(IID_PPV_ARGS(&provider))) &&
-        SUCCEEDED(provider->QueryService(TopLevelBrowserService, IID_PPV_ARGS(&browser))) &&
-        SUCCEEDED(browser->QueryActiveShellView(&view)) &&
-        SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&background))) &&
-        SUCCEEDED(background->QueryInterface(IID_PPV_ARGS(&folderView))) &&
-        SUCCEEDED(folderView->get_Application(&application)) && application)
-        application->QueryInterface(IID_PPV_ARGS(&shell));
-    ReleaseIfSet(application);
-    ReleaseIfSet(folderView);
-    ReleaseIfSet(background);
-    ReleaseIfSet(view);
-    ReleaseIfSet(browser);
-    ReleaseIfSet(provider);
-    ReleaseIfSet(desktop);
-    ReleaseIfSet(windows);
-    return shell;
-}
-
 } // namespace
 
-void CreateStyleObjects()
+void CreateStyleObjects(HINSTANCE instance, int logoId)
 {
     PageBrush = CreateSolidBrush(ColorPageBackground);
     PanelBrush = CreateSolidBrush(ColorPanel);
@@ -147,7 +50,7 @@ void CreateStyleObjects()
     UiBoldFont = CreateFontIndirectW(&font);
 
     LogoBitmap = static_cast<HBITMAP>(
-        LoadImageW(AppInstance, MAKEINTRESOURCEW(IDB_LOGO), IMAGE_BITMAP, LogoSize, LogoSize, LR_CREATEDIBSECTION));
+        LoadImageW(instance, MAKEINTRESOURCEW(logoId), IMAGE_BITMAP, LogoSize, LogoSize, LR_CREATEDIBSECTION));
 }
 
 void ReleaseStyleObjects()
@@ -189,13 +92,12 @@ void DrawLabel(HDC dc, const wchar_t* text, const RECT& rect, HFONT font, COLORR
         SelectObject(dc, oldFont);
 }
 
-void PaintWindowFace(HDC dc)
+void PaintWindowFace(HDC dc, const RECT& client, POINT logo, const FaceItem* items, size_t count)
 {
-    RECT client;
-    GetClientRect(MainWindow, &client);
     FillRect(dc, &client, PageBrush);
-    DrawLogo(dc);
-    for (const FaceItem& item : FaceItems) {
+    DrawLogo(dc, logo);
+    for (size_t i = 0; i < count; ++i) {
+        const FaceItem& item = items[i];
         if (item.text)
             DrawLabel(dc, item.text, item.rect, *item.font, item.color, item.format);
         else
@@ -219,50 +121,4 @@ HBRUSH ControlColors(UINT message, HDC dc)
 bool IsOverLink(int x, int y)
 {
     return x >= LinkRect.left && x <= LinkRect.right && y >= LinkRect.top && y <= LinkRect.bottom;
-}
-
-bool ShellExecuteFromDesktop(const wchar_t* file)
-{
-    const auto initialize = SystemFunction<HRESULT(WINAPI*)(LPVOID, DWORD)>(L"ole32.dll", "CoInitializeEx");
-    const auto uninitialize = SystemFunction<void(WINAPI*)()>(L"ole32.dll", "CoUninitialize");
-    const auto createInstance = SystemFunction<CreateInstanceProc>(L"ole32.dll", "CoCreateInstance");
-    const auto allowForeground =
-        SystemFunction<HRESULT(WINAPI*)(IUnknown*, LPVOID)>(L"ole32.dll", "CoAllowSetForegroundWindow");
-    const auto allocString = SystemFunction<BSTR(WINAPI*)(const OLECHAR*)>(L"oleaut32.dll", "SysAllocString");
-    const auto freeString = SystemFunction<void(WINAPI*)(BSTR)>(L"oleaut32.dll", "SysFreeString");
-    if (!initialize || !uninitialize || !createInstance || !allowForeground || !allocString || !freeString)
-        return false;
-
-    // COM only for the click, so start-up does not pay for it.
-    const HRESULT com = initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    IShellDispatch2* shell = DesktopShell(createInstance);
-    if (shell) {
-        // The desktop's process starts the program, so it may bring that window to the front.
-        allowForeground(shell, nullptr);
-        BSTR name = allocString(file);
-        VARIANT none = {};
-        none.vt = VT_EMPTY;
-        if (name)
-            shell->ShellExecute(name, none, none, none, none);
-        freeString(name);
-        shell->Release();
-    }
-    if (SUCCEEDED(com))
-        uninitialize();
-    return shell != nullptr;
-}
-
-HINSTANCE WINAPI ShellExecuteFromSystem(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder,
-                                        INT show)
-{
-    const auto execute = SystemFunction<HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT)>(
-        L"shell32.dll", "ShellExecuteW");
-    return execute ? execute(owner, verb, file, parameters, folder, show) : nullptr;
-}
-
-void OpenVendorLink()
-{
-    // ShellExecuteW from this elevated process would start the browser elevated too.
-    if (!DesktopShellExecuteHook(VendorAddress))
-        ShellExecuteHook(MainWindow, L"open", VendorAddress, nullptr, nullptr, SW_SHOWNORMAL);
 }

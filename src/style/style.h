@@ -29,28 +29,26 @@ extern HFONT UiBoldFont;
 extern HBITMAP LogoBitmap;
 
 extern const RECT LinkRect;
-extern const wchar_t VendorHost[];    // link text
-extern const wchar_t VendorAddress[]; // opened on a click
+extern const wchar_t VendorHost[]; // link text
 
 // --- Palette, fonts and face (face.cpp) ---
-void CreateStyleObjects();
+// One thing painted on the window face: a panel when text is null, a label otherwise.
+struct FaceItem {
+    const wchar_t* text;
+    RECT rect;
+    HFONT* font; // read when painting: the fonts exist only between CreateStyleObjects and its release
+    COLORREF color;
+    UINT format;
+};
+// The logo is bitmap resource logoId of the given module.
+void CreateStyleObjects(HINSTANCE instance, int logoId);
 void ReleaseStyleObjects();
 void FillRoundRect(HDC dc, const RECT& rect, int corner, COLORREF fillColor, COLORREF borderColor);
 void DrawLabel(HDC dc, const wchar_t* text, const RECT& rect, HFONT font, COLORREF textColor, UINT format);
-void PaintWindowFace(HDC dc);
+// The page colour over the client rectangle, the logo with its top left at logo, then the items in order.
+void PaintWindowFace(HDC dc, const RECT& client, POINT logo, const FaceItem* items, size_t count);
 HBRUSH ControlColors(UINT message, HDC dc);
 bool IsOverLink(int x, int y);
-void OpenVendorLink();
-// Opens a file or address through the desktop's own shell, with the user's unelevated rights.
-// False where that shell cannot be reached; the opening's own result is not reported.
-bool ShellExecuteFromDesktop(const wchar_t* file);
-// ShellExecuteW, with shell32 loaded from the system folder on first use.
-HINSTANCE WINAPI ShellExecuteFromSystem(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder,
-                                        INT show);
-// What OpenVendorLink calls: first the desktop's shell, then ShellExecuteW where that shell is
-// not there; tests put their recorders here.
-extern bool (*DesktopShellExecuteHook)(const wchar_t* file);
-extern HINSTANCE(WINAPI* ShellExecuteHook)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
 
 // --- Owner-drawn buttons (buttons.cpp) ---
 struct ButtonColors {
@@ -58,23 +56,31 @@ struct ButtonColors {
     COLORREF outline;
     COLORREF caption;
 };
-ButtonColors ChooseButtonColors(UINT controlId, UINT itemState);
-void DrawOwnerButton(const DRAWITEMSTRUCT& item);
+// The caller says which look a button has; pressed and disabled come from its item state.
+enum class ButtonLook {
+    Normal,
+    Accent, // the primary action: blue
+    Danger, // a deleting action: red caption
+};
+ButtonColors ChooseButtonColors(ButtonLook look, UINT itemState);
+void DrawOwnerButton(const DRAWITEMSTRUCT& item, ButtonLook look);
 // Where the check box's label goes: right of the glyph, in a box of the given client rectangle.
 RECT CheckLabelRect(const RECT& box, int dpi);
 // The check box's NM_CUSTOMDRAW: its own glyph, the label in the muted colour whatever the theme.
 LRESULT DrawCheckLabel(const NMCUSTOMDRAW& draw);
 
 // --- Framed edit boxes (edit_frame.cpp) ---
-extern HWND HoveredEdit;
-extern WNDPROC SavedEditProc;
 COLORREF EditFrameColor(bool focused, bool hovered);
 // The client area a box of the given size keeps for its text row (box coordinates): inside the
 // frame, centred vertically; the rest is non-client frame and padding.
 RECT EditTextRect(int boxWidth, int boxHeight, int lineHeight);
-bool IsFramedEdit(HWND window);
-void PaintEditFrame(HWND window);
-LRESULT CALLBACK FramedEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Frames the box through a subclass of its own, which keeps the box's hover state until the box
+// is destroyed. Entering a box takes the hover look from any other framed box of the same parent.
 void InstallFramedEdit(HWND window);
+// True only for a window of this thread that InstallFramedEdit framed; false for null.
+bool IsFramedEdit(HWND window);
+// Whether the framed box shows the hover look; false for any other window.
+bool IsEditHovered(HWND window);
+void PaintEditFrame(HWND window);
+// Sets the box's text inset and, when its text row moved, recomputes its frame.
 void CenterEditText(HWND window);
-void CenterAllEdits();
