@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 
 #include "support/message_boxes.h"
 #include "support/pump.h"
@@ -325,19 +324,7 @@ std::string SpoolerState::Read() const
     return text;
 }
 
-std::vector<std::string> SpoolerState::FormLines() const
-{
-    std::vector<std::string> lines;
-    std::istringstream in(Read());
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.rfind("form ", 0) == 0)
-            lines.push_back(line);
-    }
-    return lines;
-}
+std::vector<std::string> SpoolerState::FormLines() const { return FormLinesOf(Read()); }
 
 // --- The tool ---
 

@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <sstream>
-
 #include "app/app.h"
 #include "spooler/spooler.h"
 #include "standin.h"
@@ -59,17 +57,7 @@ std::string SpoolerState() { return StandInText(StandInGetState); }
 
 std::string SpoolerLog() { return StandInText(StandInGetLog); }
 
-std::vector<std::string> PersistedFormLines()
-{
-    std::vector<std::string> lines;
-    std::istringstream in(SpoolerState());
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("form ", 0) == 0)
-            lines.push_back(line);
-    }
-    return lines;
-}
+std::vector<std::string> PersistedFormLines() { return FormLinesOf(SpoolerState()); }
 
 // --- The main window ---
 

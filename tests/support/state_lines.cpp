@@ -1,6 +1,7 @@
 #include "support/state_lines.h"
 
 #include <cstdio>
+#include <sstream>
 
 #include "support/text.h"
 
@@ -33,4 +34,18 @@ std::string FormLine(const std::string& kind, int64_t width, int64_t height, con
 std::string FormLine(const std::string& kind, int64_t width, int64_t height, const std::wstring& name)
 {
     return FormLine(kind, width, height, &name);
+}
+
+std::vector<std::string> FormLinesOf(const std::string& stateText)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(stateText);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.rfind("form ", 0) == 0)
+            lines.push_back(line);
+    }
+    return lines;
 }

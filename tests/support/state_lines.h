@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A quoted text of a state line: quotes and backslashes escaped, control characters and
 // lone surrogates as \uXXXX.
@@ -13,3 +14,6 @@ std::string Quote(const std::wstring& text);
 // a null name is a form the spooler reports without one.
 std::string FormLine(const std::string& kind, int64_t width, int64_t height, const std::wstring* name);
 std::string FormLine(const std::string& kind, int64_t width, int64_t height, const std::wstring& name);
+
+// The "form ..." lines of a state text, in order, without line breaks.
+std::vector<std::string> FormLinesOf(const std::string& stateText);
