@@ -18,6 +18,10 @@
 #include "app/app.h"
 #include "forms/forms.h"
 #include "standin.h"
+#include "support/message_boxes.h"
+#include "support/pump.h"
+#include "support/state_lines.h"
+#include "support/text.h"
 
 namespace {
 
@@ -42,37 +46,12 @@ double Median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
 }
 
-void PumpPending()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 std::wstring ExeFolder()
 {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path);
     return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
-
-// The benchmark must raise no box; should one come, it is answered and counted.
-HHOOK BoxHook;
-int BoxesSeen;
-LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HCBT_ACTIVATE) {
-        wchar_t className[32] = {};
-        GetClassNameW(reinterpret_cast<HWND>(wParam), className, 32);
-        if (std::wstring(className) == L"#32770") {
-            ++BoxesSeen;
-            PostMessageW(reinterpret_cast<HWND>(wParam), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        }
-    }
-    return CallNextHookEx(BoxHook, code, wParam, lParam);
 }
 
 // --- Spooler state ---
@@ -88,11 +67,8 @@ std::string FormName(size_t i)
 std::string StateWith(size_t n)
 {
     std::string state = "admin yes\nstandard-forms no\nprinter \"Bench Printer\"\ndefault \"Bench Printer\"\n";
-    for (size_t i = 0; i < n; ++i) {
-        const std::string w = "241000";
-        const std::string h = std::to_string(93000 + (i % 100) * 1000);
-        state += "form user " + w + " " + h + " 0 0 " + w + " " + h + " \"" + FormName(i) + "\"\n";
-    }
+    for (size_t i = 0; i < n; ++i)
+        state += FormLine("user", 241000, 93000 + (i % 100) * 1000, Widen(FormName(i))) + "\n";
     return state;
 }
 
@@ -235,21 +211,13 @@ double InsertPrepared(const Prepared& p, bool paint = false, bool redrawOn = fal
 }
 
 // One keystroke: the edit's own WM_SETTEXT sends the EN_CHANGE a typed character would.
-double Keystroke(const wchar_t* text)
+// With paint, until the window has repainted what the keystroke changed: one frame's work.
+double Keystroke(const wchar_t* text, bool paint = false)
 {
     const double start = Now();
     SetWindowTextW(SearchEdit, text);
-    const double elapsed = Now() - start;
-    PumpPending();
-    return elapsed;
-}
-
-// The same, until the window has repainted what the keystroke changed: one frame's work.
-double KeystrokeAndPaint(const wchar_t* text)
-{
-    const double start = Now();
-    SetWindowTextW(SearchEdit, text);
-    RedrawWindow(MainWindow, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (paint)
+        RedrawWindow(MainWindow, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     const double elapsed = Now() - start;
     PumpPending();
     return elapsed;
@@ -446,7 +414,11 @@ size_t Repetitions(size_t n)
 
 // --- Reporting ---
 
-std::vector<std::string> Table;
+std::vector<std::string> Table;      // the main table's rows, in order
+std::vector<std::string> Profiles;   // one row per profiled rebuild
+std::vector<std::string> SameScreen; // per size, whether holding redraw paints the same
+double RowsPerSecond = 0;
+double KeystrokeFrame1000 = 0;
 
 void Row(const std::string& what, const std::string& forms, double value, double floor, const char* unit,
          const std::string& goal, size_t reps)
@@ -465,129 +437,169 @@ std::string Thousands(size_t n)
     return digits;
 }
 
-} // namespace
+// --- The steps of a run ---
 
-int main()
+// The real main window on a small table, shown, with its list profiled; the benchmark must
+// raise no box, and should one come it is answered and counted.
+bool OpenWindow()
 {
-    BoxHook = SetWindowsHookExW(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId());
+    StartBoxRecorder([](const RecordedBox&) { return IDOK; });
     UseState(L"bench-state.txt", StateWith(100));
     std::wstring missing;
     if (!LoadSpoolerFunctions(&missing)) {
         std::fprintf(stderr, "bench: no spooler (%ls)\n", missing.c_str());
-        return 1;
+        return false;
     }
     if (!CreateMainWindow(GetModuleHandleW(nullptr))) {
         std::fprintf(stderr, "bench: no main window (is there a display?)\n");
-        return 1;
+        return false;
     }
     ShowWindow(MainWindow, SW_SHOWNORMAL);
     UpdateWindow(MainWindow);
     PumpPending();
     InstallProfilers();
+    return true;
+}
 
-    std::vector<std::string> profiles;
-    std::vector<std::string> sameScreen;
-    double rowsPerSecond = 0;
-    double keystrokeFrame1000 = 0;
-    for (size_t n : Sizes()) {
-        UseState(L"bench-state.txt", StateWith(n));
-        SetWindowTextW(SearchEdit, L"");
-        Load();
-        if (FormCatalogue.size() != n || VisibleRows.size() != n) {
-            std::fprintf(stderr, "bench: %zu forms read, %zu rows shown, %zu expected\n", FormCatalogue.size(),
-                         VisibleRows.size(), n);
-            return 1;
-        }
-        const Prepared prepared = PrepareRows();
-        const size_t reps = Repetitions(n);
-        std::vector<double> floor, floorFrame, search, empty, frame, load, spooler, scrollBar;
-        // An untimed first round, then the rounds interleaved so that drift hits all alike.
-        for (size_t r = 0; r <= reps; ++r) {
-            const double f = InsertPrepared(prepared);
-            const double ff = InsertPrepared(prepared, true);
-            const double s = Keystroke(r % 2 ? L"form" : L"orm"); // every name contains both
-            const double e = Keystroke(L"");                      // the default: no search at all
-            const double k = KeystrokeAndPaint(L"f");
-            Keystroke(L""); // LoadForms below then rebuilds with no search
-            const double l = Load();
-            const double c = SpoolerCalls();
-            const double b = ScrollBarRedraw();
-            std::fprintf(stderr,
-                         "bench: %zu forms, round %zu: floor %.1f (%.1f with the repaint), search %.1f, empty %.1f, "
-                         "frame %.1f, load %.1f, spooler %.1f, scroll bar %.1f ms\n",
-                         n, r, f, ff, s, e, k, l, c, b);
-            if (r == 0)
-                continue;
-            floor.push_back(f), floorFrame.push_back(ff), search.push_back(s), empty.push_back(e),
-                frame.push_back(k), load.push_back(l), spooler.push_back(c), scrollBar.push_back(b);
-        }
-        // Redrawing after every row costs seconds at 1,000 rows and minutes at 10,000 under Wine:
-        // three rounds at the small sizes only, and a check that holding redraw paints the same.
-        std::vector<double> redrawing;
-        if (n <= 1000) {
-            for (int r = 0; r < 3; ++r)
-                redrawing.push_back(InsertPrepared(prepared, false, true));
-            const ListPicture usual = PictureOfList();
-            InsertPrepared(prepared);
-            const ListPicture held = PictureOfList();
-            sameScreen.push_back(std::string(usual == held ? "same" : "DIFFERENT") + " picture at " + Thousands(n) +
-                                 " rows (" + std::to_string(usual.pixels.size()) + " pixels, scroll range " +
-                                 std::to_string(usual.scrollMax) + " vs " + std::to_string(held.scrollMax) + ")");
-        }
-        if (VisibleRows.size() != n || SendMessageW(FormList, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(n)) {
-            std::fprintf(stderr, "bench: the rows went missing\n");
-            return 1;
-        }
-        const double floorMs = Median(floor);
-        const std::string forms = Thousands(n);
-        const char* within = "\xE2\x89\xA4 1.15\xC3\x97";
-        const std::string frameGoal = n == 1000 ? "well inside 16.7 ms" : "-";
-        Row("keystroke, search keeps every row", forms, Median(search), floorMs, "ms", within, reps);
-        Row("keystroke, empty search (filter off)", forms, Median(empty), floorMs, "ms", within, reps);
-        Row("  one redraw of the list's scroll bar (twice in each)", forms, Median(scrollBar), floorMs, "ms", "-",
-            reps);
-        Row("LoadForms (spooler + rebuild)", forms, Median(load), floorMs, "ms", "-", reps);
-        Row("  of which the spooler's four calls", forms, Median(spooler), floorMs, "ms", "-", reps);
-        Row("keystroke + repaint (one frame)", forms, Median(frame), Median(floorFrame), "ms", frameGoal, reps);
-        Row("  its floor beside a 60 Hz frame", forms, Median(floorFrame), 16.7, "ms", "-", reps);
-        if (!redrawing.empty())
-            Row("floor redrawing after every row (reference)", forms, Median(redrawing), floorMs, "ms", "-", 3);
-        if (n == 1000) {
-            rowsPerSecond = 1000.0 / (Median(search) / 1000.0);
-            keystrokeFrame1000 = Median(frame);
-        }
-
-        // One profiled rebuild of each kind, apart from the timed ones (timing adds its own cost).
-        for (const wchar_t* text : {L"form", L""}) {
-            SetWindowTextW(SearchEdit, text[0] ? L"orm" : L"f");
-            PumpPending();
-            Measured = Profile();
-            Profiling = true;
-            const double start = Now();
-            SetWindowTextW(SearchEdit, text);
-            const double total = Now() - start;
-            Profiling = false;
-            PumpPending();
-            double list = 0;
-            std::string perMessage;
-            for (const auto& m : Measured.listMs) {
-                list += m.second;
-                char part[96];
-                std::snprintf(part, sizeof part, " %s\xC3\x97%zu %.2f ms;", MessageName(m.first).c_str(), Measured.listCalls[m.first],
-                              m.second);
-                perMessage += part;
-            }
-            char line[640];
-            std::snprintf(line, sizeof line,
-                          "| %s | %s | %.2f ms | %.2f ms (%.0f%%) | %.2f ms, %zu notices | %.2f ms | %.2f ms (%.0f%%) |%s |",
-                          forms.c_str(), text[0] ? "search" : "empty", total, list, 100.0 * list / total,
-                          Measured.notifyMs, Measured.notifies, Measured.statusMs, total - list - Measured.statusMs,
-                          100.0 * (total - list - Measured.statusMs) / total, perMessage.c_str());
-            profiles.push_back(line);
-        }
+// n forms read and every one shown.
+bool LoadTable(size_t n)
+{
+    UseState(L"bench-state.txt", StateWith(n));
+    SetWindowTextW(SearchEdit, L"");
+    Load();
+    if (FormCatalogue.size() != n || VisibleRows.size() != n) {
+        std::fprintf(stderr, "bench: %zu forms read, %zu rows shown, %zu expected\n", FormCatalogue.size(),
+                     VisibleRows.size(), n);
+        return false;
     }
+    return true;
+}
 
-    // Start-up, size and memory beside the minimal program.
+struct Rounds {
+    std::vector<double> floor, floorFrame, search, empty, frame, load, spooler, scrollBar;
+};
+
+// An untimed first round, then the rounds interleaved so that drift hits all alike.
+Rounds TimedRounds(size_t n, const Prepared& prepared, size_t reps)
+{
+    Rounds rounds;
+    for (size_t r = 0; r <= reps; ++r) {
+        const double f = InsertPrepared(prepared);
+        const double ff = InsertPrepared(prepared, true);
+        const double s = Keystroke(r % 2 ? L"form" : L"orm"); // every name contains both
+        const double e = Keystroke(L"");                      // the default: no search at all
+        const double k = Keystroke(L"f", true);
+        Keystroke(L""); // LoadForms below then rebuilds with no search
+        const double l = Load();
+        const double c = SpoolerCalls();
+        const double b = ScrollBarRedraw();
+        std::fprintf(stderr,
+                     "bench: %zu forms, round %zu: floor %.1f (%.1f with the repaint), search %.1f, empty %.1f, "
+                     "frame %.1f, load %.1f, spooler %.1f, scroll bar %.1f ms\n",
+                     n, r, f, ff, s, e, k, l, c, b);
+        if (r == 0)
+            continue;
+        rounds.floor.push_back(f), rounds.floorFrame.push_back(ff), rounds.search.push_back(s),
+            rounds.empty.push_back(e), rounds.frame.push_back(k), rounds.load.push_back(l),
+            rounds.spooler.push_back(c), rounds.scrollBar.push_back(b);
+    }
+    return rounds;
+}
+
+// Redrawing after every row costs seconds at 1,000 rows and minutes at 10,000 under Wine:
+// three rounds at the small sizes only, and a check that holding redraw paints the same.
+std::vector<double> RedrawingRounds(size_t n, const Prepared& prepared)
+{
+    std::vector<double> redrawing;
+    if (n > 1000)
+        return redrawing;
+    for (int r = 0; r < 3; ++r)
+        redrawing.push_back(InsertPrepared(prepared, false, true));
+    const ListPicture usual = PictureOfList();
+    InsertPrepared(prepared);
+    const ListPicture held = PictureOfList();
+    SameScreen.push_back(std::string(usual == held ? "same" : "DIFFERENT") + " picture at " + Thousands(n) +
+                         " rows (" + std::to_string(usual.pixels.size()) + " pixels, scroll range " +
+                         std::to_string(usual.scrollMax) + " vs " + std::to_string(held.scrollMax) + ")");
+    return redrawing;
+}
+
+void AddListRows(size_t n, const Rounds& rounds, const std::vector<double>& redrawing, size_t reps)
+{
+    const double floorMs = Median(rounds.floor);
+    const std::string forms = Thousands(n);
+    const char* within = "\xE2\x89\xA4 1.15\xC3\x97";
+    const std::string frameGoal = n == 1000 ? "well inside 16.7 ms" : "-";
+    Row("keystroke, search keeps every row", forms, Median(rounds.search), floorMs, "ms", within, reps);
+    Row("keystroke, empty search (filter off)", forms, Median(rounds.empty), floorMs, "ms", within, reps);
+    Row("  one redraw of the list's scroll bar (twice in each)", forms, Median(rounds.scrollBar), floorMs, "ms", "-",
+        reps);
+    Row("LoadForms (spooler + rebuild)", forms, Median(rounds.load), floorMs, "ms", "-", reps);
+    Row("  of which the spooler's four calls", forms, Median(rounds.spooler), floorMs, "ms", "-", reps);
+    Row("keystroke + repaint (one frame)", forms, Median(rounds.frame), Median(rounds.floorFrame), "ms", frameGoal,
+        reps);
+    Row("  its floor beside a 60 Hz frame", forms, Median(rounds.floorFrame), 16.7, "ms", "-", reps);
+    if (!redrawing.empty())
+        Row("floor redrawing after every row (reference)", forms, Median(redrawing), floorMs, "ms", "-", 3);
+    if (n == 1000) {
+        RowsPerSecond = 1000.0 / (Median(rounds.search) / 1000.0);
+        KeystrokeFrame1000 = Median(rounds.frame);
+    }
+}
+
+// One profiled rebuild of each kind, apart from the timed ones (timing adds its own cost).
+void ProfileRebuilds(const std::string& forms)
+{
+    for (const wchar_t* text : {L"form", L""}) {
+        SetWindowTextW(SearchEdit, text[0] ? L"orm" : L"f");
+        PumpPending();
+        Measured = Profile();
+        Profiling = true;
+        const double start = Now();
+        SetWindowTextW(SearchEdit, text);
+        const double total = Now() - start;
+        Profiling = false;
+        PumpPending();
+        double list = 0;
+        std::string perMessage;
+        for (const auto& m : Measured.listMs) {
+            list += m.second;
+            char part[96];
+            std::snprintf(part, sizeof part, " %s\xC3\x97%zu %.2f ms;", MessageName(m.first).c_str(),
+                          Measured.listCalls[m.first], m.second);
+            perMessage += part;
+        }
+        char line[640];
+        std::snprintf(line, sizeof line,
+                      "| %s | %s | %.2f ms | %.2f ms (%.0f%%) | %.2f ms, %zu notices | %.2f ms | %.2f ms (%.0f%%) |%s |",
+                      forms.c_str(), text[0] ? "search" : "empty", total, list, 100.0 * list / total,
+                      Measured.notifyMs, Measured.notifies, Measured.statusMs, total - list - Measured.statusMs,
+                      100.0 * (total - list - Measured.statusMs) / total, perMessage.c_str());
+        Profiles.push_back(line);
+    }
+}
+
+// Every figure of the form list at n forms.
+bool MeasureList(size_t n)
+{
+    if (!LoadTable(n))
+        return false;
+    const Prepared prepared = PrepareRows();
+    const size_t reps = Repetitions(n);
+    const Rounds rounds = TimedRounds(n, prepared, reps);
+    const std::vector<double> redrawing = RedrawingRounds(n, prepared);
+    if (VisibleRows.size() != n || SendMessageW(FormList, LVM_GETITEMCOUNT, 0, 0) != static_cast<LRESULT>(n)) {
+        std::fprintf(stderr, "bench: the rows went missing\n");
+        return false;
+    }
+    AddListRows(n, rounds, redrawing, reps);
+    ProfileRebuilds(Thousands(n));
+    return true;
+}
+
+// Start-up, size and memory beside the minimal program.
+bool MeasureStartup()
+{
     UseState(L"bench-startup-state.txt",
              "admin yes\nstandard-forms yes\nprinter \"Bench Printer\"\nprinter \"Second Printer\"\n"
              "default \"Bench Printer\"\n"
@@ -603,7 +615,7 @@ int main()
         const Launched m = Launch(minimal, L"ZeltraBenchMinimalWindow");
         if (!p.ok || !m.ok) {
             std::fprintf(stderr, "bench: a program did not come up (product %d, minimal %d)\n", p.ok, m.ok);
-            return 1;
+            return false;
         }
         if (r == 0)
             continue; // the first start fills the system's caches
@@ -615,7 +627,11 @@ int main()
     Row("executable size", "-", FileSize(product) / 1024.0, FileSize(minimal) / 1024.0, "KiB",
         "\xE2\x89\xA4 256 KiB", 1);
     Row("working set after start-up", "demo", Median(productSet), Median(minimalSet), "MiB", "-", launches);
+    return true;
+}
 
+void PrintReport(size_t boxesSeen)
+{
     std::printf("## Zeltra benchmark (Wine, median of the repetitions)\n\n");
     std::printf("| Measure | Forms | Zeltra | Floor | Ratio | Goal | Repetitions |\n|---|---|---|---|---|---|---|\n");
     for (const std::string& line : Table)
@@ -623,23 +639,37 @@ int main()
     std::printf("\nFloors: the same rows inserted into the same list view from texts made in advance, with the "
                 "messages RebuildFormList sends (redraw held while the rows go in), and for the frame the same with "
                 "the repaint; for start-up, size and memory, a minimal program that opens one window.\n");
-    if (rowsPerSecond > 0)
+    if (RowsPerSecond > 0)
         std::printf("\nRebuild at 1,000 forms: %.0f rows/s; keystroke and repaint at 1,000 forms: %.2f ms.\n",
-                    rowsPerSecond, keystrokeFrame1000);
+                    RowsPerSecond, KeystrokeFrame1000);
     std::printf("\nHolding redraw while the rows go in against redrawing after every row, the painted list is the");
-    for (size_t i = 0; i < sameScreen.size(); ++i)
-        std::printf("%s %s", i ? ";" : "", sameScreen[i].c_str());
+    for (size_t i = 0; i < SameScreen.size(); ++i)
+        std::printf("%s %s", i ? ";" : "", SameScreen[i].c_str());
     std::printf(".\n");
     std::printf("\n### Where one rebuild's time goes (one profiled keystroke each)\n\n");
     std::printf("| Forms | Search | Total | Inside list-view messages | Window's WM_NOTIFY (inside those) | Status "
                 "line | Product's own code | Per message |\n|---|---|---|---|---|---|---|---|\n");
-    for (const std::string& line : profiles)
+    for (const std::string& line : Profiles)
         std::printf("%s\n", line.c_str());
-    if (BoxesSeen)
-        std::printf("\nWarning: %d message boxes came up during the benchmark.\n", BoxesSeen);
+    if (boxesSeen)
+        std::printf("\nWarning: %zu message boxes came up during the benchmark.\n", boxesSeen);
+}
+
+} // namespace
+
+int main()
+{
+    if (!OpenWindow())
+        return 1;
+    for (size_t n : Sizes())
+        if (!MeasureList(n))
+            return 1;
+    if (!MeasureStartup())
+        return 1;
+    PrintReport(TakeBoxes().size());
 
     DestroyWindow(MainWindow);
     PumpPending();
-    UnhookWindowsHookEx(BoxHook);
+    StopBoxRecorder();
     return 0;
 }

@@ -4,13 +4,14 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
+
+#include "support/message_boxes.h"
+#include "support/pump.h"
 
 namespace e2e {
 
 namespace {
 
-const wchar_t MainWindowClass[] = L"VornPaperManagerV10";
 const DWORD StartTimeoutMs = 20000;
 const DWORD ActionTimeoutMs = 10000;
 const DWORD ReplyTimeoutMs = 5000;
@@ -23,45 +24,31 @@ const SIZE_T RemoteSize = 65536;
 const SIZE_T RemoteTextOffset = 512;
 const int RemoteTextCapacity = 4096;
 
-std::wstring ExePath()
-{
-    std::wstring path = Widen(ZELTRA_EXE_PATH);
-    // CMake names the file the Unix way; Wine reaches the Unix root through drive Z:.
-    if (!path.empty() && path[0] == L'/')
-        path = L"Z:" + path;
-    for (wchar_t& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path;
-}
-
 std::string ControlName(int id)
 {
     static const struct {
         int id;
         const char* name;
-    } names[] = {{PrinterCombo, "printer drop-down"}, {FormList, "form list"},
-                 {NameEdit, "name box"},              {WidthEdit, "width box"},
-                 {HeightEdit, "height box"},          {AddButton, "添加 button"},
-                 {ModifyButton, "修改 button"},       {DeleteButton, "删除 button"},
-                 {RefreshButton, "刷新 button"},      {StatusText, "status line"},
-                 {CustomOnlyCheck, "custom-only check box"}, {SearchEdit, "search box"},
-                 {PresetHalfButton, "二等分 preset"}, {PresetThirdButton, "三等分 preset"},
-                 {Preset101Button, "241×101.6 preset"}, {Preset127Button, "241×127 preset"}};
+    } names[] = {{IDC_PRINTER_COMBO, "printer drop-down"},
+                 {IDC_FORM_LIST, "form list"},
+                 {IDC_NAME_EDIT, "name box"},
+                 {IDC_WIDTH_EDIT, "width box"},
+                 {IDC_HEIGHT_EDIT, "height box"},
+                 {IDC_ADD_BUTTON, "添加 button"},
+                 {IDC_MODIFY_BUTTON, "修改 button"},
+                 {IDC_DELETE_BUTTON, "删除 button"},
+                 {IDC_REFRESH_BUTTON, "刷新 button"},
+                 {IDC_STATUS_TEXT, "status line"},
+                 {IDC_CUSTOM_ONLY_CHECK, "custom-only check box"},
+                 {IDC_SEARCH_EDIT, "search box"},
+                 {IDC_PRESET_HALF, "二等分 preset"},
+                 {IDC_PRESET_THIRD, "三等分 preset"},
+                 {IDC_PRESET_101, "241×101.6 preset"},
+                 {IDC_PRESET_127, "241×127 preset"}};
     for (const auto& n : names)
         if (n.id == id)
             return n.name;
     return "control " + std::to_string(id);
-}
-
-void PumpOwnMessages()
-{
-    // The replies to SendMessageCallbackW arrive while this thread retrieves messages.
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
 }
 
 struct Completion {
@@ -112,7 +99,7 @@ DWORD ProcessOf(HWND window)
 HWND FindMainWindowOf(DWORD processId)
 {
     HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, MainWindowClass, nullptr)) != nullptr)
+    while ((window = FindWindowExW(nullptr, window, MainWindowClassName, nullptr)) != nullptr)
         if (ProcessOf(window) == processId)
             return window;
     return nullptr;
@@ -261,36 +248,9 @@ BoxIcon IconOf(HWND box)
 
 // --- Texts ---
 
-std::string Narrow(const std::wstring& text)
-{
-    if (text.empty())
-        return std::string();
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Widen(const std::string& utf8)
-{
-    if (utf8.empty())
-        return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
-    return out;
-}
-
 std::string SystemText(DWORD code)
 {
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    if (!text)
-        return "(the system has no text for " + std::to_string(code) + ")";
-    std::wstring result(text);
-    LocalFree(text);
-    return Narrow(result);
+    return Narrow(::SystemText(code, L"(the system has no text for " + std::to_wstring(code) + L")"));
 }
 
 std::ostream& operator<<(std::ostream& out, BoxIcon icon)
@@ -364,25 +324,7 @@ std::string SpoolerState::Read() const
     return text;
 }
 
-std::vector<std::string> SpoolerState::FormLines() const
-{
-    std::vector<std::string> lines;
-    std::istringstream in(Read());
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.rfind("form ", 0) == 0)
-            lines.push_back(line);
-    }
-    return lines;
-}
-
-std::string FormLine(const char* kind, int width, int height, const std::string& name)
-{
-    return std::string("form ") + kind + " " + std::to_string(width) + " " + std::to_string(height) + " 0 0 " +
-           std::to_string(width) + " " + std::to_string(height) + " \"" + name + "\"";
-}
+std::vector<std::string> SpoolerState::FormLines() const { return FormLinesOf(Read()); }
 
 // --- The tool ---
 
@@ -410,7 +352,7 @@ bool Tool::Launch(const SpoolerState& state, int showCommand)
     }
     // The child inherits the environment: the stand-in spooler finds its state file there.
     SetEnvironmentVariableW(L"ZELTRA_SPOOLER_STATE", state.Path().c_str());
-    const std::wstring exe = exe_.empty() ? ExePath() : exe_;
+    const std::wstring exe = exe_.empty() ? WindowsPath(ZELTRA_EXE_PATH) : exe_;
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -443,7 +385,8 @@ std::vector<Box> Tool::Start(const SpoolerState& state, std::vector<int> answers
         },
         std::move(answers), "starting ZeltraPaper.exe until its main window is shown", StartTimeoutMs);
     if (!main_ || !IsWindowVisible(main_)) {
-        ADD_FAILURE() << "no visible window of class VornPaperManagerV10 belongs to the started process";
+        ADD_FAILURE() << "no visible window of class " << Narrow(MainWindowClassName)
+                      << " belongs to the started process";
         return boxes;
     }
     // The tool answers once its thread takes messages again, after showing the window.
@@ -478,7 +421,8 @@ std::vector<Box> Tool::Attend(const std::function<bool()>& finished, std::vector
     size_t next = 0;
     const DWORD start = GetTickCount();
     for (;;) {
-        PumpOwnMessages();
+        // The replies to SendMessageCallbackW arrive while this thread retrieves messages.
+        PumpPending();
         if (HWND box = FindBox()) {
             Box seen = ReadBox(box);
             int answer;
@@ -524,7 +468,7 @@ std::vector<Box> Tool::SendAndAttend(HWND target, UINT message, WPARAM wParam, L
         ADD_FAILURE() << "the tool is not running; cannot go on " << what;
         return {};
     }
-    PumpOwnMessages(); // this thread needs a queue for the reply
+    PumpPending(); // this thread needs a queue for the reply
     // Not on the stack: after a timeout the reply may still come during a later wait.
     Completion* completion = new Completion;
     if (!SendMessageCallbackW(target, message, wParam, lParam, OnHandled, reinterpret_cast<ULONG_PTR>(completion))) {
@@ -554,11 +498,7 @@ Box Tool::ReadBox(HWND box) const
     Box seen;
     seen.caption = Narrow(WindowText(box));
     seen.text = Narrow(WindowText(GetDlgItem(box, 0xFFFF)));
-    for (int id = IDOK; id <= IDNO; ++id) {
-        HWND button = GetDlgItem(box, id);
-        if (button && (GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE))
-            seen.buttons.push_back(id);
-    }
+    seen.buttons = VisibleButtons(box);
     HWND main = FindMainWindowOf(processId_);
     seen.ownedByMainWindow = main && GetWindow(box, GW_OWNER) == main;
     seen.mainWindowShown = main && IsWindowVisible(main);
@@ -577,7 +517,7 @@ void Tool::Answer(HWND box, int id)
             return;
         }
         MsgWaitForMultipleObjects(1, &process_, FALSE, PollMs, QS_ALLINPUT);
-        PumpOwnMessages();
+        PumpPending();
     }
 }
 
@@ -618,13 +558,13 @@ void Tool::SelectRow(int row)
     item.state = row < 0 ? 0 : LVIS_SELECTED | LVIS_FOCUSED;
     SIZE_T written = 0;
     ASSERT_TRUE(WriteProcessMemory(process_, remote_, &item, sizeof(item), &written)) << "error " << GetLastError();
-    SendAndAttend(Child(FormList), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote_), {},
-                  "selecting row " + std::to_string(row));
+    SendAndAttend(Child(IDC_FORM_LIST), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote_),
+                  {}, "selecting row " + std::to_string(row));
 }
 
 std::vector<Box> Tool::ChoosePrinter(int index, std::vector<int> answers)
 {
-    HWND combo = Child(PrinterCombo);
+    HWND combo = Child(IDC_PRINTER_COMBO);
     DWORD_PTR result = 0;
     if (!SendAndWait(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0, &result) ||
         static_cast<LRESULT>(result) != index) {
@@ -632,8 +572,9 @@ std::vector<Box> Tool::ChoosePrinter(int index, std::vector<int> answers)
         return {};
     }
     // A drop-down sends CBN_SELCHANGE only for the user's own choice, so the driver sends it.
-    return SendAndAttend(main_, WM_COMMAND, MAKEWPARAM(PrinterCombo, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo),
-                         std::move(answers), "choosing printer " + std::to_string(index));
+    return SendAndAttend(main_, WM_COMMAND, MAKEWPARAM(IDC_PRINTER_COMBO, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(combo), std::move(answers),
+                         "choosing printer " + std::to_string(index));
 }
 
 void Tool::WaitUntil(const std::function<bool()>& condition, const std::string& what)
@@ -655,7 +596,7 @@ bool Tool::Checked(int id) const
 std::vector<std::string> Tool::Rows() const
 {
     std::vector<std::string> rows;
-    HWND list = Child(FormList);
+    HWND list = Child(IDC_FORM_LIST);
     DWORD_PTR count = 0;
     if (!remote_ || !SendAndWait(list, LVM_GETITEMCOUNT, 0, 0, &count)) {
         ADD_FAILURE() << "the form list did not answer LVM_GETITEMCOUNT";
@@ -689,14 +630,14 @@ std::vector<std::string> Tool::Rows() const
 int Tool::SelectedRow() const
 {
     DWORD_PTR row = static_cast<DWORD_PTR>(-1);
-    SendAndWait(Child(FormList), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED, &row);
+    SendAndWait(Child(IDC_FORM_LIST), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED, &row);
     return static_cast<int>(static_cast<LRESULT>(row));
 }
 
 std::vector<std::string> Tool::Printers() const
 {
     std::vector<std::string> entries;
-    HWND combo = Child(PrinterCombo);
+    HWND combo = Child(IDC_PRINTER_COMBO);
     DWORD_PTR count = 0;
     SendAndWait(combo, CB_GETCOUNT, 0, 0, &count);
     for (int i = 0; i < static_cast<int>(count); ++i) {
@@ -713,7 +654,7 @@ std::vector<std::string> Tool::Printers() const
 int Tool::PrinterSelection() const
 {
     DWORD_PTR selection = static_cast<DWORD_PTR>(CB_ERR);
-    SendAndWait(Child(PrinterCombo), CB_GETCURSEL, 0, 0, &selection);
+    SendAndWait(Child(IDC_PRINTER_COMBO), CB_GETCURSEL, 0, 0, &selection);
     return static_cast<int>(static_cast<LRESULT>(selection));
 }
 

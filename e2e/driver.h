@@ -12,32 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/main_window.h"
+#include "support/state_lines.h"
+#include "support/text.h"
+
 namespace e2e {
 
-// The main window's controls, by the ids the tool gives them.
-enum Control : int {
-    PrinterCombo = 101,
-    FormList = 102,
-    NameEdit = 103,
-    WidthEdit = 104,
-    HeightEdit = 105,
-    AddButton = 106,
-    ModifyButton = 107,
-    DeleteButton = 108,
-    RefreshButton = 109,
-    StatusText = 110,
-    CustomOnlyCheck = 111,
-    SearchEdit = 112,
-    PresetHalfButton = 113,
-    PresetThirdButton = 114,
-    Preset101Button = 115,
-    Preset127Button = 116,
-};
-
-// Texts are compared as UTF-8 so that a failing check prints them readably.
-std::string Narrow(const std::wstring& text);
-std::wstring Widen(const std::string& utf8);
-// What the system says for an error code, as the tool must show it.
+// What the system says for an error code, as the tool must show it, in UTF-8 like every text
+// the driver reads; a text the tool never shows when the system has none.
 std::string SystemText(DWORD code);
 
 enum class BoxIcon { None, Information, Error, Warning, Unrecognised };
@@ -67,9 +49,6 @@ public:
 private:
     std::wstring path_;
 };
-
-// A form line as the spooler writes it: the imageable area is the whole sheet.
-std::string FormLine(const char* kind, int width, int height, const std::string& name);
 
 // The running tool. Every action waits until the tool has finished handling it; the
 // message boxes raised meanwhile are answered with the given button ids in turn and

@@ -126,8 +126,8 @@ TEST_F(FaceScenario, TheShownWindowIsPaintedInThePaletteAndTheDeleteButtonFollow
     EXPECT_GE(client.bottom, 558) << "client height";
 
     std::unique_ptr<Capture> shot = CaptureShowing({PagePoint, PanelPoint, ListPoint, AddPoint, DeleteDisabled});
-    const std::wstring path = Widen(ZELTRA_E2E_OUTPUT_DIR) + L"/e2e-window.bmp";
-    EXPECT_TRUE(shot->SaveBmp(L"Z:" + path)) << "cannot save the picture to " << Narrow(path);
+    const std::wstring path = WindowsPath(ZELTRA_E2E_OUTPUT_DIR "/e2e-window.bmp");
+    EXPECT_TRUE(shot->SaveBmp(path)) << "cannot save the picture to " << Narrow(path);
 
     tool.SelectRow(1);
     CaptureShowing({DeleteEnabled, AddPoint});
@@ -144,7 +144,7 @@ TEST_F(FaceScenario, HoldingTheAddButtonDownDarkensItAndReleasingOutsideAddsNoth
     tool.Start(state);
     CaptureShowing({AddPoint});
     RECT button;
-    GetWindowRect(tool.Child(AddButton), &button);
+    GetWindowRect(tool.Child(IDC_ADD_BUTTON), &button);
     // The pointer goes where a user's would, and the button is held down with real input.
     ASSERT_TRUE(SetCursorPos((button.left + button.right) / 2, (button.top + button.bottom) / 2));
     INPUT press = {};
@@ -172,38 +172,38 @@ TEST_F(FaceScenario, EditFramesFollowThePointerAndTheFocusAndTypingKeepsThem)
     CaptureShowing({AddPoint});
     const POINT page = ScreenPoint(tool.MainWindow(), PagePoint.point);
     MoveMouseTo(page);
-    CaptureShowing({FrameOf(WidthEdit, "the idle 宽度 box", FrameIdle),
-                    FrameOf(HeightEdit, "the idle 高度 box", FrameIdle)});
+    CaptureShowing({FrameOf(IDC_WIDTH_EDIT, "the idle 宽度 box", FrameIdle),
+                    FrameOf(IDC_HEIGHT_EDIT, "the idle 高度 box", FrameIdle)});
 
-    MoveMouseTo(CentreOf(tool.Child(WidthEdit)));
-    CaptureShowing({FrameOf(WidthEdit, "the 宽度 box under the pointer", FrameHover),
-                    FrameOf(HeightEdit, "the 高度 box away from it", FrameIdle)});
+    MoveMouseTo(CentreOf(tool.Child(IDC_WIDTH_EDIT)));
+    CaptureShowing({FrameOf(IDC_WIDTH_EDIT, "the 宽度 box under the pointer", FrameHover),
+                    FrameOf(IDC_HEIGHT_EDIT, "the 高度 box away from it", FrameIdle)});
 
     // Clicking into the name box gives it the focus frame; the box left behind loses its hover.
-    ClickAt(CentreOf(tool.Child(NameEdit)));
-    CaptureShowing({FrameOf(NameEdit, "the 名称 box clicked into", FrameFocus),
-                    FrameOf(WidthEdit, "the 宽度 box the pointer left", FrameIdle)});
+    ClickAt(CentreOf(tool.Child(IDC_NAME_EDIT)));
+    CaptureShowing({FrameOf(IDC_NAME_EDIT, "the 名称 box clicked into", FrameFocus),
+                    FrameOf(IDC_WIDTH_EDIT, "the 宽度 box the pointer left", FrameIdle)});
 
-    MoveMouseTo(CentreOf(tool.Child(HeightEdit)));
-    CaptureShowing({FrameOf(HeightEdit, "the 高度 box under the pointer", FrameHover),
-                    FrameOf(NameEdit, "the focused 名称 box", FrameFocus)});
+    MoveMouseTo(CentreOf(tool.Child(IDC_HEIGHT_EDIT)));
+    CaptureShowing({FrameOf(IDC_HEIGHT_EDIT, "the 高度 box under the pointer", FrameHover),
+                    FrameOf(IDC_NAME_EDIT, "the focused 名称 box", FrameFocus)});
 
     // Off every box: the hover ends when the leave notice comes, the focus stays.
     MoveMouseTo(page);
-    CaptureShowing({FrameOf(HeightEdit, "the 高度 box after the pointer left", FrameIdle),
-                    FrameOf(NameEdit, "the focused 名称 box", FrameFocus)});
+    CaptureShowing({FrameOf(IDC_HEIGHT_EDIT, "the 高度 box after the pointer left", FrameIdle),
+                    FrameOf(IDC_NAME_EDIT, "the focused 名称 box", FrameFocus)});
 
     // Real keys into the focused box, at the caret the click left: the box repaints its text
     // and the frame stays on top of the box's own paint.
-    const std::string before = tool.Text(NameEdit);
+    const std::string before = tool.Text(IDC_NAME_EDIT);
     TypeKeys(L"Zx");
     const auto typed = [&] {
-        std::string now = tool.Text(NameEdit);
+        std::string now = tool.Text(IDC_NAME_EDIT);
         const size_t at = now.find("Zx");
         return at != std::string::npos && now.erase(at, 2) == before;
     };
     tool.WaitUntil(typed, "the typed keys to reach the 名称 box");
-    CaptureShowing({FrameOf(NameEdit, "the 名称 box after typing", FrameFocus)});
+    CaptureShowing({FrameOf(IDC_NAME_EDIT, "the 名称 box after typing", FrameFocus)});
     tool.Close();
     EXPECT_EQ(OfficeForms(), state.FormLines()) << "typing and pointing change no form";
 }

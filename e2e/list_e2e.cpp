@@ -11,8 +11,8 @@ protected:
     {
         state.Write(OfficeState());
         tool.Start(state);
-        tool.Press(CustomOnlyCheck);
-        ASSERT_FALSE(tool.Checked(CustomOnlyCheck));
+        tool.Press(IDC_CUSTOM_ONLY_CHECK);
+        ASSERT_FALSE(tool.Checked(IDC_CUSTOM_ONLY_CHECK));
     }
 };
 
@@ -24,25 +24,25 @@ TEST_F(ListScenario, TheCustomOnlyFilterHidesBuiltInAndDriverFormsAndCountsThemA
 {
     state.Write(OfficeState());
     tool.Start(state);
-    ASSERT_TRUE(tool.Checked(CustomOnlyCheck));
+    ASSERT_TRUE(tool.Checked(IDC_CUSTOM_ONLY_CHECK));
     EXPECT_EQ(OfficeUserRows(), tool.Rows());
-    EXPECT_EQ(Summary(3), tool.Text(StatusText));
+    EXPECT_EQ(Summary(3), tool.Text(IDC_STATUS_TEXT));
 
-    tool.Press(CustomOnlyCheck);
-    EXPECT_FALSE(tool.Checked(CustomOnlyCheck));
+    tool.Press(IDC_CUSTOM_ONLY_CHECK);
+    EXPECT_FALSE(tool.Checked(IDC_CUSTOM_ONLY_CHECK));
     EXPECT_EQ(OfficeAllRows(), tool.Rows());
-    EXPECT_EQ(Summary(5), tool.Text(StatusText));
+    EXPECT_EQ(Summary(5), tool.Text(IDC_STATUS_TEXT));
 
     // A protected form selected, then hidden by the filter: nothing stays selected.
     tool.SelectRow(0);
     EXPECT_EQ(0, tool.SelectedRow());
-    tool.Press(CustomOnlyCheck);
-    EXPECT_TRUE(tool.Checked(CustomOnlyCheck));
+    tool.Press(IDC_CUSTOM_ONLY_CHECK);
+    EXPECT_TRUE(tool.Checked(IDC_CUSTOM_ONLY_CHECK));
     EXPECT_EQ(OfficeUserRows(), tool.Rows());
-    EXPECT_EQ(Summary(3), tool.Text(StatusText));
+    EXPECT_EQ(Summary(3), tool.Text(IDC_STATUS_TEXT));
     EXPECT_EQ(-1, tool.SelectedRow());
-    EXPECT_FALSE(tool.Enabled(ModifyButton));
-    EXPECT_FALSE(tool.Enabled(DeleteButton));
+    EXPECT_FALSE(tool.Enabled(IDC_MODIFY_BUTTON));
+    EXPECT_FALSE(tool.Enabled(IDC_DELETE_BUTTON));
     tool.Close();
     EXPECT_EQ(OfficeForms(), state.FormLines());
 }
@@ -64,20 +64,20 @@ TEST_F(ListScenario, TypingInTheSearchBoxFiltersAsTheUserTypes)
     };
     for (const auto& step : steps) {
         SCOPED_TRACE("search \"" + Narrow(step.typed) + "\"");
-        tool.Type(SearchEdit, step.typed);
-        EXPECT_EQ(Narrow(step.typed), tool.Text(SearchEdit));
+        tool.Type(IDC_SEARCH_EDIT, step.typed);
+        EXPECT_EQ(Narrow(step.typed), tool.Text(IDC_SEARCH_EDIT));
         EXPECT_EQ(step.rows, tool.Rows());
-        EXPECT_EQ(Summary(static_cast<int>(step.rows.size())), tool.Text(StatusText));
+        EXPECT_EQ(Summary(static_cast<int>(step.rows.size())), tool.Text(IDC_STATUS_TEXT));
     }
 
     // Both filters must pass: the driver form matches the search but is not a user form.
-    tool.Type(SearchEdit, L"dp");
-    tool.Press(CustomOnlyCheck);
+    tool.Type(IDC_SEARCH_EDIT, L"dp");
+    tool.Press(IDC_CUSTOM_ONLY_CHECK);
     EXPECT_EQ(std::vector<std::string>{}, tool.Rows());
-    EXPECT_EQ(Summary(0), tool.Text(StatusText));
-    tool.Type(SearchEdit, L"zeltra");
+    EXPECT_EQ(Summary(0), tool.Text(IDC_STATUS_TEXT));
+    tool.Type(IDC_SEARCH_EDIT, L"zeltra");
     EXPECT_EQ(std::vector<std::string>{"Zeltra 241x279.4mm | 241.0 × 279.4 mm"}, tool.Rows());
-    EXPECT_EQ(Summary(1), tool.Text(StatusText));
+    EXPECT_EQ(Summary(1), tool.Text(IDC_STATUS_TEXT));
     tool.Close();
     EXPECT_EQ(OfficeForms(), state.FormLines());
 }
@@ -101,20 +101,20 @@ TEST_F(ListScenario, SelectingARowFillsTheEditorAndEnablesChangesOnlyForUserForm
         SCOPED_TRACE("row " + std::to_string(step.row));
         tool.SelectRow(step.row);
         EXPECT_EQ(step.row, tool.SelectedRow());
-        EXPECT_EQ(step.name, tool.Text(NameEdit));
-        EXPECT_EQ(step.width, tool.Text(WidthEdit));
-        EXPECT_EQ(step.height, tool.Text(HeightEdit));
-        EXPECT_EQ(step.changeable, tool.Enabled(ModifyButton)) << "修改 enabled";
-        EXPECT_EQ(step.changeable, tool.Enabled(DeleteButton)) << "删除 enabled";
-        EXPECT_TRUE(tool.Enabled(AddButton));
+        EXPECT_EQ(step.name, tool.Text(IDC_NAME_EDIT));
+        EXPECT_EQ(step.width, tool.Text(IDC_WIDTH_EDIT));
+        EXPECT_EQ(step.height, tool.Text(IDC_HEIGHT_EDIT));
+        EXPECT_EQ(step.changeable, tool.Enabled(IDC_MODIFY_BUTTON)) << "修改 enabled";
+        EXPECT_EQ(step.changeable, tool.Enabled(IDC_DELETE_BUTTON)) << "删除 enabled";
+        EXPECT_TRUE(tool.Enabled(IDC_ADD_BUTTON));
     }
     // Clearing the selection disables the changes and leaves the editor as it was.
     tool.SelectRow(-1);
     EXPECT_EQ(-1, tool.SelectedRow());
-    EXPECT_FALSE(tool.Enabled(ModifyButton));
-    EXPECT_FALSE(tool.Enabled(DeleteButton));
-    EXPECT_EQ("Zeltra 241x279.4mm", tool.Text(NameEdit));
-    EXPECT_EQ("279.4", tool.Text(HeightEdit));
+    EXPECT_FALSE(tool.Enabled(IDC_MODIFY_BUTTON));
+    EXPECT_FALSE(tool.Enabled(IDC_DELETE_BUTTON));
+    EXPECT_EQ("Zeltra 241x279.4mm", tool.Text(IDC_NAME_EDIT));
+    EXPECT_EQ("279.4", tool.Text(IDC_HEIGHT_EDIT));
     tool.Close();
     EXPECT_EQ(OfficeForms(), state.FormLines());
 }
@@ -131,22 +131,22 @@ TEST_F(ListScenario, EachPresetFillsTheEditorAndChangesNothingElse)
         const char* width;
         const char* height;
     } presets[] = {
-        {PresetThirdButton, "三等分 241×93", "三等分多联纸", "241", "93"},
-        {Preset101Button, "241×101.6", "Zeltra 241x101.6mm", "241", "101.6"},
-        {Preset127Button, "241×127", "Zeltra 241x127mm", "241", "127"},
-        {PresetHalfButton, "二等分 241×140", "二等分多联纸", "241", "140"},
+        {IDC_PRESET_THIRD, "三等分 241×93", "三等分多联纸", "241", "93"},
+        {IDC_PRESET_101, "241×101.6", "Zeltra 241x101.6mm", "241", "101.6"},
+        {IDC_PRESET_127, "241×127", "Zeltra 241x127mm", "241", "127"},
+        {IDC_PRESET_HALF, "二等分 241×140", "二等分多联纸", "241", "140"},
     };
     for (const auto& preset : presets) {
         SCOPED_TRACE(preset.caption);
         EXPECT_EQ(preset.caption, tool.Text(preset.id)) << "preset button caption";
-        tool.Type(NameEdit, L"typed by the user");
-        tool.Type(HeightEdit, L"55");
+        tool.Type(IDC_NAME_EDIT, L"typed by the user");
+        tool.Type(IDC_HEIGHT_EDIT, L"55");
         EXPECT_EQ(0u, tool.Press(preset.id).size());
-        EXPECT_EQ(preset.name, tool.Text(NameEdit));
-        EXPECT_EQ(preset.width, tool.Text(WidthEdit));
-        EXPECT_EQ(preset.height, tool.Text(HeightEdit));
+        EXPECT_EQ(preset.name, tool.Text(IDC_NAME_EDIT));
+        EXPECT_EQ(preset.width, tool.Text(IDC_WIDTH_EDIT));
+        EXPECT_EQ(preset.height, tool.Text(IDC_HEIGHT_EDIT));
         EXPECT_EQ(OfficeUserRows(), tool.Rows());
-        EXPECT_EQ(Summary(3), tool.Text(StatusText));
+        EXPECT_EQ(Summary(3), tool.Text(IDC_STATUS_TEXT));
     }
     tool.Close();
     EXPECT_EQ(before, state.Read()) << "a preset must not write to the spooler";

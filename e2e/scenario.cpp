@@ -5,27 +5,13 @@ namespace e2e {
 const char AppTitle[] = "Zeltra · 纸张管理";
 const char AddedText[] = "纸张已添加。\r\n\r\n请关闭浏览器打印窗口后重新打开，检查“纸张尺寸”列表。";
 
-namespace {
-
-std::string TestName()
-{
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "no-test";
-    for (char& c : name)
-        if (c == '/' || c == '\\' || c == ':')
-            c = '_';
-    return name;
-}
-
-} // namespace
-
 std::vector<std::string> OfficeForms()
 {
-    return {FormLine("builtin", 210000, 297000, "A4"),
-            FormLine("user", 241000, 93000, "发货单 241x93"),
-            FormLine("printer", 100000, 150000, "DP-750 Label 100x150"),
-            FormLine("user", 241000, 101600, "收据 241x101.6mm"),
-            FormLine("user", 241000, 279400, "Zeltra 241x279.4mm")};
+    return {FormLine("builtin", 210000, 297000, L"A4"),
+            FormLine("user", 241000, 93000, L"发货单 241x93"),
+            FormLine("printer", 100000, 150000, L"DP-750 Label 100x150"),
+            FormLine("user", 241000, 101600, L"收据 241x101.6mm"),
+            FormLine("user", 241000, 279400, L"Zeltra 241x279.4mm")};
 }
 
 std::string OfficeState(const std::string& extraLines, bool administrator)
@@ -77,6 +63,6 @@ Box OnlyBox(const std::vector<Box>& boxes)
     return boxes.size() == 1 ? boxes[0] : Box();
 }
 
-Scenario::Scenario() : state(TestName()) {}
+Scenario::Scenario() : state(CurrentTestName()) {}
 
 } // namespace e2e

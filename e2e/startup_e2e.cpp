@@ -24,15 +24,15 @@ TEST_F(StartupScenario, WithoutPrintersTheNoticeComesBeforeTheWindowAndTheStatus
 
     EXPECT_EQ(std::vector<std::string>{}, tool.Printers());
     EXPECT_EQ(CB_ERR, tool.PrinterSelection());
-    EXPECT_EQ("没有检测到已安装的打印机。", tool.Text(StatusText));
+    EXPECT_EQ("没有检测到已安装的打印机。", tool.Text(IDC_STATUS_TEXT));
     EXPECT_EQ(std::vector<std::string>{}, tool.Rows());
-    EXPECT_FALSE(tool.Enabled(ModifyButton));
-    EXPECT_FALSE(tool.Enabled(DeleteButton));
+    EXPECT_FALSE(tool.Enabled(IDC_MODIFY_BUTTON));
+    EXPECT_FALSE(tool.Enabled(IDC_DELETE_BUTTON));
 
     // Adding needs a printer too; refreshing asks again.
-    ExpectNotice(OnlyBox(tool.Press(AddButton, {IDOK})), "请先选择打印机。");
-    ExpectNotice(OnlyBox(tool.Press(RefreshButton, {IDOK})), "请先选择打印机。");
-    EXPECT_EQ("没有检测到已安装的打印机。", tool.Text(StatusText));
+    ExpectNotice(OnlyBox(tool.Press(IDC_ADD_BUTTON, {IDOK})), "请先选择打印机。");
+    ExpectNotice(OnlyBox(tool.Press(IDC_REFRESH_BUTTON, {IDOK})), "请先选择打印机。");
+    EXPECT_EQ("没有检测到已安装的打印机。", tool.Text(IDC_STATUS_TEXT));
     tool.Close();
     EXPECT_EQ(std::vector<std::string>{}, state.FormLines());
 }
@@ -44,7 +44,7 @@ TEST_F(StartupScenario, WhenThePrinterListCannotBeReadTheStatusSaysWhyAndAPrinte
     ExpectNotice(box, "请先选择打印机。");
     EXPECT_FALSE(box.mainWindowShown);
     EXPECT_EQ(std::vector<std::string>{}, tool.Printers());
-    EXPECT_EQ("读取打印机失败：" + SystemText(1722), tool.Text(StatusText));
+    EXPECT_EQ("读取打印机失败：" + SystemText(1722), tool.Text(IDC_STATUS_TEXT));
     EXPECT_EQ(std::vector<std::string>{}, tool.Rows());
     tool.Close();
     EXPECT_EQ(OfficeForms(), state.FormLines());
@@ -55,7 +55,7 @@ TEST_F(StartupScenario, WithoutADefaultPrinterTheFirstIsChosen)
     state.Write(OfficeState("fault GetDefaultPrinterW 2 once\n"));
     EXPECT_EQ(0u, tool.Start(state).size());
     EXPECT_EQ(0, tool.PrinterSelection());
-    EXPECT_EQ("Zeltra DP-750 针式打印机", tool.Text(PrinterCombo));
+    EXPECT_EQ("Zeltra DP-750 针式打印机", tool.Text(IDC_PRINTER_COMBO));
     EXPECT_EQ(OfficeUserRows(), tool.Rows());
     tool.Close();
     EXPECT_EQ(OfficeForms(), state.FormLines());
@@ -76,7 +76,7 @@ TEST_F(StartupScenario, ADefaultPrinterThatCannotBeOpenedGivesTheReadErrorBefore
     EXPECT_EQ(OfficePrinters, tool.Printers());
     EXPECT_EQ(1, tool.PrinterSelection()) << "the default printer stays chosen";
     EXPECT_EQ(std::vector<std::string>{}, tool.Rows());
-    EXPECT_EQ("", tool.Text(StatusText));
+    EXPECT_EQ("", tool.Text(IDC_STATUS_TEXT));
     tool.Close();
     EXPECT_EQ(OfficeForms(), state.FormLines());
 }
@@ -87,18 +87,18 @@ TEST_F(StartupScenario, TheDefaultPrinterIsChosenAndItsUserFormsAreListed)
     EXPECT_EQ(0u, tool.Start(state).size());
     EXPECT_EQ(OfficePrinters, tool.Printers());
     EXPECT_EQ(1, tool.PrinterSelection());
-    EXPECT_EQ("Office Laser", tool.Text(PrinterCombo));
-    EXPECT_TRUE(tool.Checked(CustomOnlyCheck)) << "the custom-only filter starts on";
+    EXPECT_EQ("Office Laser", tool.Text(IDC_PRINTER_COMBO));
+    EXPECT_TRUE(tool.Checked(IDC_CUSTOM_ONLY_CHECK)) << "the custom-only filter starts on";
     EXPECT_EQ(OfficeUserRows(), tool.Rows());
-    EXPECT_EQ("显示 3 项，共读取 5 个纸张规格。", tool.Text(StatusText));
+    EXPECT_EQ("显示 3 项，共读取 5 个纸张规格。", tool.Text(IDC_STATUS_TEXT));
     EXPECT_EQ(-1, tool.SelectedRow());
-    EXPECT_EQ("", tool.Text(SearchEdit));
-    EXPECT_EQ("Zeltra 241x140mm", tool.Text(NameEdit));
-    EXPECT_EQ("241", tool.Text(WidthEdit));
-    EXPECT_EQ("140", tool.Text(HeightEdit));
-    EXPECT_TRUE(tool.Enabled(AddButton));
-    EXPECT_FALSE(tool.Enabled(ModifyButton));
-    EXPECT_FALSE(tool.Enabled(DeleteButton));
+    EXPECT_EQ("", tool.Text(IDC_SEARCH_EDIT));
+    EXPECT_EQ("Zeltra 241x140mm", tool.Text(IDC_NAME_EDIT));
+    EXPECT_EQ("241", tool.Text(IDC_WIDTH_EDIT));
+    EXPECT_EQ("140", tool.Text(IDC_HEIGHT_EDIT));
+    EXPECT_TRUE(tool.Enabled(IDC_ADD_BUTTON));
+    EXPECT_FALSE(tool.Enabled(IDC_MODIFY_BUTTON));
+    EXPECT_FALSE(tool.Enabled(IDC_DELETE_BUTTON));
     wchar_t wideTitle[128] = {};
     GetWindowTextW(tool.MainWindow(), wideTitle, 128);
     EXPECT_EQ(AppTitle, Narrow(wideTitle)) << "main window title";
@@ -113,19 +113,19 @@ TEST_F(StartupScenario, ChoosingAnotherPrinterReadsTheFormTableAgain)
     tool.SelectRow(1);
     ASSERT_EQ(1, tool.SelectedRow());
     // Another client adds a form while the tool is open; only a reload can show it.
-    const std::string other = FormLine("user", 150000, 100000, "Other client 150x100");
+    const std::string other = FormLine("user", 150000, 100000, L"Other client 150x100");
     state.Write(OfficeState(other + "\n"));
     EXPECT_EQ(0u, tool.ChoosePrinter(0).size());
-    EXPECT_EQ("Zeltra DP-750 针式打印机", tool.Text(PrinterCombo));
+    EXPECT_EQ("Zeltra DP-750 针式打印机", tool.Text(IDC_PRINTER_COMBO));
     std::vector<std::string> rows = OfficeUserRows();
     rows.push_back("Other client 150x100 | 150.0 × 100.0 mm");
     EXPECT_EQ(rows, tool.Rows());
-    EXPECT_EQ("显示 4 项，共读取 6 个纸张规格。", tool.Text(StatusText));
+    EXPECT_EQ("显示 4 项，共读取 6 个纸张规格。", tool.Text(IDC_STATUS_TEXT));
     EXPECT_EQ(-1, tool.SelectedRow()) << "a reload leaves nothing selected";
-    EXPECT_FALSE(tool.Enabled(ModifyButton));
+    EXPECT_FALSE(tool.Enabled(IDC_MODIFY_BUTTON));
 
     EXPECT_EQ(0u, tool.ChoosePrinter(2).size());
-    EXPECT_EQ("\\\\print-server\\Warehouse Label", tool.Text(PrinterCombo));
+    EXPECT_EQ("\\\\print-server\\Warehouse Label", tool.Text(IDC_PRINTER_COMBO));
     EXPECT_EQ(rows, tool.Rows());
     tool.Close();
     std::vector<std::string> forms = OfficeForms();
@@ -138,7 +138,7 @@ TEST_F(StartupScenario, RefreshReadsPrintersAndFormsAgainAndChoosesTheNewDefault
     state.Write(OfficeState());
     tool.Start(state);
     tool.ChoosePrinter(0);
-    EXPECT_EQ(0u, tool.Press(RefreshButton).size());
+    EXPECT_EQ(0u, tool.Press(IDC_REFRESH_BUTTON).size());
     EXPECT_EQ(1, tool.PrinterSelection()) << "refresh chooses the default printer again";
     EXPECT_EQ(OfficePrinters, tool.Printers());
     // Meanwhile a printer is installed and made the default, and a user form is deleted elsewhere.
@@ -150,13 +150,13 @@ TEST_F(StartupScenario, RefreshReadsPrintersAndFormsAgainAndChoosesTheNewDefault
     for (const std::string& line : forms)
         changed += line + "\n";
     state.Write(changed);
-    EXPECT_EQ(0u, tool.Press(RefreshButton).size());
+    EXPECT_EQ(0u, tool.Press(IDC_REFRESH_BUTTON).size());
     EXPECT_EQ((std::vector<std::string>{"Zeltra DP-750 针式打印机", "Office Laser", "新打印机 Zeltra DP-900"}),
               tool.Printers());
     EXPECT_EQ(2, tool.PrinterSelection()) << "the default is matched folding A to Z only";
     EXPECT_EQ((std::vector<std::string>{"收据 241x101.6mm | 241.0 × 101.6 mm", "Zeltra 241x279.4mm | 241.0 × 279.4 mm"}),
               tool.Rows());
-    EXPECT_EQ("显示 2 项，共读取 4 个纸张规格。", tool.Text(StatusText));
+    EXPECT_EQ("显示 2 项，共读取 4 个纸张规格。", tool.Text(IDC_STATUS_TEXT));
     tool.Close();
     EXPECT_EQ(forms, state.FormLines());
 }
@@ -166,11 +166,11 @@ TEST_F(StartupScenario, RefreshWhenTheTableCannotBeReadShowsTheSystemTextInTheSt
     state.Write(OfficeState());
     tool.Start(state);
     state.Write(OfficeState("fault EnumFormsW.fill 1722 once\n"));
-    EXPECT_EQ(0u, tool.Press(RefreshButton).size());
-    EXPECT_EQ("读取纸张失败：" + SystemText(1722), tool.Text(StatusText));
+    EXPECT_EQ(0u, tool.Press(IDC_REFRESH_BUTTON).size());
+    EXPECT_EQ("读取纸张失败：" + SystemText(1722), tool.Text(IDC_STATUS_TEXT));
     // The next refresh reads the table again.
-    EXPECT_EQ(0u, tool.Press(RefreshButton).size());
-    EXPECT_EQ("显示 3 项，共读取 5 个纸张规格。", tool.Text(StatusText));
+    EXPECT_EQ(0u, tool.Press(IDC_REFRESH_BUTTON).size());
+    EXPECT_EQ("显示 3 项，共读取 5 个纸张规格。", tool.Text(IDC_STATUS_TEXT));
     EXPECT_EQ(OfficeUserRows(), tool.Rows());
     tool.Close();
     EXPECT_EQ(OfficeForms(), state.FormLines());
@@ -187,13 +187,13 @@ TEST_F(StartupScenario, ChoosingAPrinterThatCannotBeOpenedKeepsTheOldRowsWhichTh
     EXPECT_EQ(BoxIcon::Error, box.icon);
     EXPECT_TRUE(box.ownedByMainWindow);
     EXPECT_EQ(OfficeUserRows(), tool.Rows());
-    EXPECT_EQ("显示 3 项，共读取 5 个纸张规格。", tool.Text(StatusText));
+    EXPECT_EQ("显示 3 项，共读取 5 个纸张规格。", tool.Text(IDC_STATUS_TEXT));
     // The old rows stand for no form now: the editor keeps its texts and changes stay disabled.
     tool.SelectRow(ReceiptRowAtStart);
-    EXPECT_EQ("Zeltra 241x140mm", tool.Text(NameEdit));
-    EXPECT_EQ("140", tool.Text(HeightEdit));
-    EXPECT_FALSE(tool.Enabled(ModifyButton));
-    EXPECT_FALSE(tool.Enabled(DeleteButton));
+    EXPECT_EQ("Zeltra 241x140mm", tool.Text(IDC_NAME_EDIT));
+    EXPECT_EQ("140", tool.Text(IDC_HEIGHT_EDIT));
+    EXPECT_FALSE(tool.Enabled(IDC_MODIFY_BUTTON));
+    EXPECT_FALSE(tool.Enabled(IDC_DELETE_BUTTON));
     tool.Close();
     EXPECT_EQ(OfficeForms(), state.FormLines());
 }
@@ -259,15 +259,6 @@ private:
     std::wstring old_;
 };
 
-std::wstring WindowsPath(const std::string& unixPath)
-{
-    std::wstring path = L"Z:" + Widen(unixPath);
-    for (wchar_t& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path;
-}
-
 } // namespace
 
 // Run from a Downloads folder where a page dropped look-alikes of the two DLLs the tool
@@ -289,9 +280,9 @@ TEST_F(StartupScenario, DllsDroppedBesideTheExeAreNeverLoaded)
     tool.UseExe(exe);
     EXPECT_EQ(0u, tool.Start(state).size());
     EXPECT_EQ(OfficeUserRows(), tool.Rows()) << "the forms come from the system's spooler";
-    tool.Press(RefreshButton);
+    tool.Press(IDC_REFRESH_BUTTON);
     tool.SelectRow(ReceiptRowAtStart);
-    tool.Press(Preset127Button);
+    tool.Press(IDC_PRESET_127);
     tool.Close();
     for (const wchar_t* dll : {L"winspool.drv", L"dwmapi.dll"})
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\" + dll + L".loaded").c_str()))

@@ -21,29 +21,13 @@ const wchar_t LongNameNotice[] = L"纸张名称不能超过 31 个字符。";
 const wchar_t NameNotice[] = L"请输入纸张名称。";
 const wchar_t SizeNotice[] = L"宽度和高度请输入 10～2000 mm 之间的数字。";
 
-// A form line with the whole sheet as imageable area; flags as the number the spooler reports.
-std::string FormLine(uint32_t flags, int64_t width, int64_t height, const std::wstring* name)
+// Form lines give the flags as the number the spooler reports ("0" a user form).
+std::string WithForms(const std::vector<std::string>& forms)
 {
-    const std::string w = std::to_string(width);
-    const std::string h = std::to_string(height);
-    return "form " + std::to_string(flags) + " " + w + " " + h + " 0 0 " + w + " " + h + " " +
-           (name ? Quote(*name) : std::string("null")) + "\n";
-}
-std::string FormLine(uint32_t flags, int64_t width, int64_t height, const std::wstring& name)
-{
-    return FormLine(flags, width, height, &name);
-}
-
-// A user form's line as the stand-in writes it back.
-std::string Stored(int64_t width, int64_t height, const std::wstring& name)
-{
-    const std::string line = FormLine(0, width, height, name);
-    return "form user" + line.substr(6, line.size() - 7);
-}
-
-std::string WithForms(const std::string& forms)
-{
-    return "admin yes\nstandard-forms no\nprinter \"Bad Data Printer\"\ndefault \"Bad Data Printer\"\n" + forms;
+    std::string state = "admin yes\nstandard-forms no\nprinter \"Bad Data Printer\"\ndefault \"Bad Data Printer\"\n";
+    for (const std::string& form : forms)
+        state += form + "\n";
+    return state;
 }
 
 // Exactly n code units, CJK and ASCII mixed, so a cut anywhere shows.
@@ -111,10 +95,10 @@ void ExpectNotice(const RecordedBox& box, const std::wstring& text)
 
 TEST_F(BadDataTest, NamelessZeroNegativeAndExtremeSizesAreShownAsNumbersNeverGarbage)
 {
-    Open(WithForms(FormLine(0, 50000, 60000, nullptr) + FormLine(0, 0, 0, L"Zero") +
-                   FormLine(0, -5000, -12300, L"Negative") + FormLine(0, -1, 1, L"Almost zero") +
-                   FormLine(0, INT32_MIN, INT32_MAX, L"Extremes") + FormLine(0, INT32_MAX, INT32_MIN, L"Reversed") +
-                   FormLine(2, 0, -1, nullptr)));
+    Open(WithForms({FormLine("0", 50000, 60000, nullptr), FormLine("0", 0, 0, L"Zero"),
+                    FormLine("0", -5000, -12300, L"Negative"), FormLine("0", -1, 1, L"Almost zero"),
+                    FormLine("0", INT32_MIN, INT32_MAX, L"Extremes"), FormLine("0", INT32_MAX, INT32_MIN, L"Reversed"),
+                    FormLine("2", 0, -1, nullptr)}));
     SetCheck(CustomOnlyCheck, false);
     const std::vector<std::pair<std::wstring, std::wstring>> expected = {
         {L"", L"50.0 \u00D7 60.0 mm"},
@@ -164,7 +148,7 @@ TEST_F(BadDataTest, NamelessZeroNegativeAndExtremeSizesAreShownAsNumbersNeverGar
 
 TEST_F(BadDataTest, ANamelessFormIsDeletedByItsEmptyNameWhichTheSpoolerDoesNotKnow)
 {
-    Open(WithForms(FormLine(0, 50000, 60000, nullptr) + FormLine(0, 100000, 100000, L"Named")));
+    Open(WithForms({FormLine("0", 50000, 60000, nullptr), FormLine("0", 100000, 100000, L"Named")}));
     const std::string before = SpoolerState();
     StandInResetCounters();
     SelectRow(0);
@@ -186,8 +170,8 @@ TEST_F(BadDataTest, NamesOf31_32And200UnitsAreListedWholeAndOnlyTheShortestCanBe
     const std::wstring name31 = LongText(31, L"Thirty-one ");
     const std::wstring name32 = LongText(32, L"Thirty-two ");
     const std::wstring name200 = LongText(200, L"Two hundred ");
-    Open(WithForms(FormLine(0, 241000, 93000, name31) + FormLine(0, 241000, 140000, name32) +
-                   FormLine(0, 241000, 101600, name200)));
+    Open(WithForms({FormLine("0", 241000, 93000, name31), FormLine("0", 241000, 140000, name32),
+                    FormLine("0", 241000, 101600, name200)}));
     const std::vector<std::pair<std::wstring, std::wstring>> expected = {
         {name31, L"241.0 \u00D7 93.0 mm"}, {name32, L"241.0 \u00D7 140.0 mm"}, {name200, L"241.0 \u00D7 101.6 mm"}};
     EXPECT_EQ(expected, Shown()) << Text(Shown());
@@ -207,8 +191,9 @@ TEST_F(BadDataTest, NamesOf31_32And200UnitsAreListedWholeAndOnlyTheShortestCanBe
     EXPECT_EQ(name31, TextOf(NameEdit));
     TypeInto(HeightEdit, L"127");
     ExpectNotice(PressForOneBox(ModifyButton), L"纸张尺寸已修改。");
-    EXPECT_EQ((std::vector<std::string>{Stored(241000, 127000, name31), Stored(241000, 140000, name32),
-                                        Stored(241000, 101600, name200)}),
+    EXPECT_EQ((std::vector<std::string>{FormLine("user", 241000, 127000, name31),
+                                        FormLine("user", 241000, 140000, name32),
+                                        FormLine("user", 241000, 101600, name200)}),
               PersistedFormLines());
 
     // Deleting needs no name check: the long form can still be removed.
@@ -229,9 +214,9 @@ TEST_F(BadDataTest, ControlCharactersAndLoneSurrogatesInNamesArriveUnchanged)
     const std::vector<std::wstring> names = {L"Tab\tin name", L"Line\r\nbreak", std::wstring(L"Lone \xD800 high"),
                                              std::wstring(L"Lone \xDC00 low"), L"Outside \U0001F4C4 BMP",
                                              L"Quote \" and \\ backslash"};
-    std::string forms;
+    std::vector<std::string> forms;
     for (const std::wstring& name : names)
-        forms += FormLine(0, 100000, 100000, name);
+        forms.push_back(FormLine("0", 100000, 100000, name));
     Open(WithForms(forms));
     const std::vector<ListRow> rows = ListRows();
     ASSERT_EQ(names.size(), rows.size());
@@ -252,13 +237,13 @@ TEST_F(BadDataTest, TenThousandFormsLoadFilterAndSearchExactly)
         int32_t width, height;
     };
     std::vector<Bulk> bulk;
-    std::string forms;
+    std::vector<std::string> forms;
     for (int i = 0; i < 10000; ++i) {
         wchar_t name[16];
         swprintf(name, 16, L"Bulk %05d", i);
         const uint32_t flags = i % 10 == 0 ? 1u : i % 10 == 1 ? 2u : 0u;
         bulk.push_back({name, flags, 100000 + (i % 1000) * 100, 200000 + (i % 700) * 100});
-        forms += FormLine(flags, bulk.back().width, bulk.back().height, bulk.back().name);
+        forms.push_back(FormLine(std::to_string(flags), bulk.back().width, bulk.back().height, bulk.back().name));
     }
     Open(WithForms(forms));
     ASSERT_EQ(10000u, FormCatalogue.size());
@@ -318,8 +303,8 @@ TEST_F(BadDataTest, TenThousandFormsLoadFilterAndSearchExactly)
 
 TEST_F(BadDataTest, TwinNamesAreTwoRowsAndChangesKeyedByTheNameReachTheFirstTwin)
 {
-    Open(WithForms(FormLine(0, 100000, 100000, L"Twin") + FormLine(1, 210000, 297000, L"A4") +
-                   FormLine(0, 200000, 200000, L"Twin")));
+    Open(WithForms({FormLine("0", 100000, 100000, L"Twin"), FormLine("1", 210000, 297000, L"A4"),
+                    FormLine("0", 200000, 200000, L"Twin")}));
     SetCheck(CustomOnlyCheck, false);
     const std::vector<std::pair<std::wstring, std::wstring>> expected = {
         {L"Twin", L"100.0 \u00D7 100.0 mm"}, {L"A4", L"210.0 \u00D7 297.0 mm"}, {L"Twin", L"200.0 \u00D7 200.0 mm"}};
@@ -357,10 +342,10 @@ TEST_F(BadDataTest, TwinNamesAreTwoRowsAndChangesKeyedByTheNameReachTheFirstTwin
 
 TEST_F(BadDataTest, OnlyTheTwoLowFlagBitsProtectAndOtherBitsAreKeptAsReported)
 {
-    Open(WithForms(FormLine(4, 100000, 100000, L"Bit two") + FormLine(3, 100000, 100000, L"Both low bits") +
-                   FormLine(0x80000000u, 100000, 100000, L"High bit") +
-                   FormLine(0xFFFFFFFFu, 100000, 100000, L"All bits") +
-                   FormLine(0xFFFFFFFCu, 100000, 100000, L"All but the low two")));
+    Open(WithForms({FormLine("4", 100000, 100000, L"Bit two"), FormLine("3", 100000, 100000, L"Both low bits"),
+                    FormLine(std::to_string(0x80000000u), 100000, 100000, L"High bit"),
+                    FormLine(std::to_string(0xFFFFFFFFu), 100000, 100000, L"All bits"),
+                    FormLine(std::to_string(0xFFFFFFFCu), 100000, 100000, L"All but the low two")}));
     // Custom-only shows the forms whose two low bits are clear.
     std::vector<std::wstring> names;
     for (const ListRow& row : ListRows())
@@ -417,7 +402,8 @@ TEST_F(BadDataTest, PrinterNamesOf511_512And600UnitsAreListedWholeAndOnlyA511Uni
 TEST_F(BadDataTest, ARecordCountBeyondTheFilledBytesIsCutToTheRecordsThoseBytesHold)
 {
     // Nameless forms: the buffer holds the two records and nothing else.
-    const std::string forms = FormLine(0, 100000, 100000, nullptr) + FormLine(0, 200000, 200000, nullptr);
+    const std::string forms =
+        FormLine("0", 100000, 100000, nullptr) + "\n" + FormLine("0", 200000, 200000, nullptr) + "\n";
     Open("admin yes\nstandard-forms no\nprinter \"A\"\nprinter \"B\"\ndefault \"B\"\n" + forms +
          "fault EnumFormsW.count 100000\nfault EnumPrintersW.count 100000\n");
     EXPECT_EQ((std::vector<std::wstring>{L"A", L"B"}), PrinterEntries());

@@ -13,12 +13,6 @@ namespace {
 const wchar_t Title[] = L"Zeltra \u00B7 纸张管理";
 const wchar_t AddedText[] = L"纸张已添加。\r\n\r\n请关闭浏览器打印窗口后重新打开，检查\u201C纸张尺寸\u201D列表。";
 
-std::string FormLine(const char* kind, int width, int height, const std::wstring& name)
-{
-    return std::string("form ") + kind + " " + std::to_string(width) + " " + std::to_string(height) + " 0 0 " +
-           std::to_string(width) + " " + std::to_string(height) + " " + Quote(name);
-}
-
 const std::string Forms = FormLine("builtin", 210000, 297000, L"A4") + "\n" +
                           FormLine("user", 241000, 140000, L"Halves") + "\n" +
                           FormLine("printer", 100000, 150000, L"Driver label") + "\n" +

@@ -26,17 +26,6 @@ DWORD WINAPI DrainPipe(void* context)
     return 0;
 }
 
-std::wstring WindowsPath(const char* path)
-{
-    std::wstring windows = Widen(path);
-    if (!windows.empty() && windows[0] == L'/')
-        windows = L"Z:" + windows;
-    for (wchar_t& c : windows)
-        if (c == L'/')
-            c = L'\\';
-    return windows;
-}
-
 // Runs the built exe with these arguments (each quoted) on the state UseSpoolerState set.
 ToolRun RunForms(const std::vector<std::wstring>& arguments)
 {

@@ -6,16 +6,13 @@
 
 namespace {
 
-std::string FormLine(const char* kind, int width, int height, const std::wstring& name)
+std::string WithForms(const std::vector<std::string>& forms)
 {
-    return std::string("form ") + kind + " " + std::to_string(width) + " " + std::to_string(height) + " 0 0 " +
-           std::to_string(width) + " " + std::to_string(height) + " " + Quote(name) + "\n";
-}
-
-std::string WithForms(const std::string& forms)
-{
-    return "admin yes\nstandard-forms no\nprinter \"List Printer\"\nprinter \"Second Printer\"\n"
-           "default \"List Printer\"\n" + forms;
+    std::string state = "admin yes\nstandard-forms no\nprinter \"List Printer\"\nprinter \"Second Printer\"\n"
+                        "default \"List Printer\"\n";
+    for (const std::string& form : forms)
+        state += form + "\n";
+    return state;
 }
 
 // Rows and VisibleRows must describe the same forms, in catalogue order.
@@ -50,9 +47,9 @@ class FormListTest : public MainWindowTest {};
 
 TEST_F(FormListTest, RowsShowNameAndSizeInCatalogueOrder)
 {
-    UseSpoolerState(WithForms(FormLine("user", 241000, 93000, L"Zeta") + FormLine("builtin", 210000, 297000, L"A4") +
-                              FormLine("user", 101600, 127000, L"Alpha") + FormLine("printer", 10250, 10750, L"Tiny") +
-                              FormLine("user", 241000, 140000, L"Alpha") + "form user 50000 60000 0 0 50000 60000 null\n"));
+    UseSpoolerState(WithForms({FormLine("user", 241000, 93000, L"Zeta"), FormLine("builtin", 210000, 297000, L"A4"),
+                               FormLine("user", 101600, 127000, L"Alpha"), FormLine("printer", 10250, 10750, L"Tiny"),
+                               FormLine("user", 241000, 140000, L"Alpha"), FormLine("user", 50000, 60000, nullptr)}));
     ASSERT_NE(nullptr, OpenMainWindow());
     SetCheck(CustomOnlyCheck, false);
     ExpectRowsAgreeWithCatalogue();
@@ -77,11 +74,11 @@ TEST_F(FormListTest, RowsShowNameAndSizeInCatalogueOrder)
 
 TEST_F(FormListTest, CustomOnlyFilterShowsUserFormsAndCountsEveryForm)
 {
-    std::string forms;
+    std::vector<std::string> forms;
     for (int i = 0; i < 40; ++i)
-        forms += FormLine(i % 2 ? "builtin" : "printer", 100000 + i, 200000, L"Built " + std::to_wstring(i));
-    forms += FormLine("user", 241000, 93000, L"User one");
-    forms += FormLine("user", 241000, 140000, L"User two");
+        forms.push_back(FormLine(i % 2 ? "builtin" : "printer", 100000 + i, 200000, L"Built " + std::to_wstring(i)));
+    forms.push_back(FormLine("user", 241000, 93000, L"User one"));
+    forms.push_back(FormLine("user", 241000, 140000, L"User two"));
     UseSpoolerState(WithForms(forms));
     ASSERT_NE(nullptr, OpenMainWindow());
     EXPECT_EQ((std::vector<std::wstring>{L"User one", L"User two"}), RowNames());
@@ -100,10 +97,10 @@ TEST_F(FormListTest, CustomOnlyFilterShowsUserFormsAndCountsEveryForm)
 
 TEST_F(FormListTest, SearchFoldsOnlyAToZAndMatchesAnywhere)
 {
-    UseSpoolerState(WithForms(FormLine("user", 210000, 297000, L"A4") + FormLine("user", 200000, 280000, L"a4 small") +
-                              FormLine("user", 210000, 297000, L"ISO A4") + FormLine("user", 148000, 210000, L"A5") +
-                              FormLine("user", 100000, 100000, L"\uFF41 wide") + FormLine("user", 100000, 100000, L"\u00E9t\u00E9") +
-                              FormLine("user", 100000, 100000, L"NoSpace")));
+    UseSpoolerState(WithForms({FormLine("user", 210000, 297000, L"A4"), FormLine("user", 200000, 280000, L"a4 small"),
+                               FormLine("user", 210000, 297000, L"ISO A4"), FormLine("user", 148000, 210000, L"A5"),
+                               FormLine("user", 100000, 100000, L"\uFF41 wide"), FormLine("user", 100000, 100000, L"\u00E9t\u00E9"),
+                               FormLine("user", 100000, 100000, L"NoSpace")}));
     ASSERT_NE(nullptr, OpenMainWindow());
     const std::vector<std::wstring> a4 = {L"A4", L"a4 small", L"ISO A4"};
     TypeInto(SearchEdit, L"a4");
@@ -130,8 +127,8 @@ TEST_F(FormListTest, SearchFoldsOnlyAToZAndMatchesAnywhere)
 
 TEST_F(FormListTest, SearchAndFilterMustBothPass)
 {
-    UseSpoolerState(WithForms(FormLine("builtin", 210000, 297000, L"A4") + FormLine("user", 210000, 297000, L"My A4") +
-                              FormLine("user", 148000, 210000, L"A5")));
+    UseSpoolerState(WithForms({FormLine("builtin", 210000, 297000, L"A4"), FormLine("user", 210000, 297000, L"My A4"),
+                               FormLine("user", 148000, 210000, L"A5")}));
     ASSERT_NE(nullptr, OpenMainWindow());
     TypeInto(SearchEdit, L"a4");
     EXPECT_EQ(std::vector<std::wstring>{L"My A4"}, RowNames());
@@ -144,8 +141,8 @@ TEST_F(FormListTest, SearchAndFilterMustBothPass)
 TEST_F(FormListTest, ALongSearchIsUsedAsItsFirst255Units)
 {
     const std::wstring head(255, L'x');
-    UseSpoolerState(WithForms(FormLine("user", 100000, 100000, head.substr(0, 31)) +
-                              FormLine("user", 100000, 100000, head + L"z")));
+    UseSpoolerState(WithForms({FormLine("user", 100000, 100000, head.substr(0, 31)),
+                               FormLine("user", 100000, 100000, head + L"z")}));
     ASSERT_NE(nullptr, OpenMainWindow());
     TypeInto(SearchEdit, head + std::wstring(45, L'y'));
     EXPECT_EQ(std::vector<std::wstring>{head + L"z"}, RowNames());
@@ -153,21 +150,21 @@ TEST_F(FormListTest, ALongSearchIsUsedAsItsFirst255Units)
 
 TEST_F(FormListTest, EmptyTableGivesTheEmptySummary)
 {
-    UseSpoolerState(WithForms(""));
+    UseSpoolerState(WithForms({}));
     ASSERT_NE(nullptr, OpenMainWindow());
     EXPECT_TRUE(ListRows().empty());
     EXPECT_EQ(L"显示 0 项，共读取 0 个纸张规格。", TextOf(StatusText));
     CloseMainWindow();
 
     // A sizing call that reports 0 bytes with code 0 counts as an empty table.
-    UseSpoolerState(WithForms(FormLine("user", 100000, 100000, L"Hidden")) + "fault EnumFormsW.size 0\n");
+    UseSpoolerState(WithForms({FormLine("user", 100000, 100000, L"Hidden")}) + "fault EnumFormsW.size 0\n");
     ASSERT_NE(nullptr, OpenMainWindow());
     EXPECT_TRUE(ListRows().empty());
     EXPECT_TRUE(FormCatalogue.empty());
     EXPECT_EQ(L"显示 0 项，共读取 0 个纸张规格。", TextOf(StatusText));
 
     // So does one that sets no code at all, whatever code an earlier call left behind.
-    UseSpoolerState(WithForms(FormLine("user", 100000, 100000, L"Hidden")) + "fault EnumFormsW.silent\n");
+    UseSpoolerState(WithForms({FormLine("user", 100000, 100000, L"Hidden")}) + "fault EnumFormsW.silent\n");
     SetLastError(ERROR_ACCESS_DENIED);
     LoadForms();
     EXPECT_TRUE(FormCatalogue.empty());
@@ -176,7 +173,8 @@ TEST_F(FormListTest, EmptyTableGivesTheEmptySummary)
 
 TEST_F(FormListTest, FailedReloadsKeepTheOldRowsAndShowTheSystemText)
 {
-    const std::string forms = FormLine("user", 241000, 93000, L"Keep me") + FormLine("user", 241000, 140000, L"Me too");
+    const std::vector<std::string> forms = {FormLine("user", 241000, 93000, L"Keep me"),
+                                            FormLine("user", 241000, 140000, L"Me too")};
     UseSpoolerState(WithForms(forms));
     ASSERT_NE(nullptr, OpenMainWindow());
     const std::vector<std::wstring> before = RowNames();
@@ -212,11 +210,11 @@ TEST_F(FormListTest, FailedReloadsKeepTheOldRowsAndShowTheSystemText)
 
 TEST_F(FormListTest, APrinterThatCannotBeOpenedLeavesRowsAndStatusAsTheyWere)
 {
-    UseSpoolerState(WithForms(FormLine("user", 241000, 93000, L"First printer form")));
+    UseSpoolerState(WithForms({FormLine("user", 241000, 93000, L"First printer form")}));
     ASSERT_NE(nullptr, OpenMainWindow());
     const std::vector<std::wstring> before = RowNames();
     const std::wstring status = TextOf(StatusText);
-    UseSpoolerState(WithForms(FormLine("user", 241000, 93000, L"First printer form")) + "fault OpenPrinterW 0x8 5\n");
+    UseSpoolerState(WithForms({FormLine("user", 241000, 93000, L"First printer form")}) + "fault OpenPrinterW 0x8 5\n");
     ExpectBox();
     ChoosePrinter(1);
     const std::vector<RecordedBox> boxes = TakeBoxes();
@@ -236,7 +234,7 @@ TEST_F(FormListTest, APrinterThatCannotBeOpenedLeavesRowsAndStatusAsTheyWere)
 
 TEST_F(FormListTest, ChoosingAnotherPrinterReloadsAndClearsTheSelection)
 {
-    UseSpoolerState(WithForms(FormLine("user", 241000, 93000, L"Shared form")));
+    UseSpoolerState(WithForms({FormLine("user", 241000, 93000, L"Shared form")}));
     ASSERT_NE(nullptr, OpenMainWindow());
     SelectRow(0);
     EXPECT_TRUE(IsEnabled(ModifyButton));

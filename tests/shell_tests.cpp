@@ -254,17 +254,9 @@ TEST_F(ShellTest, UnroutedCommandsAndEditNotificationsChangeNothing)
 
 namespace {
 
-std::wstring ExePath()
-{
-    std::wstring path = Widen(ZELTRA_EXE_PATH);
-    if (!path.empty() && path[0] == L'/')
-        path = L"Z:" + path;
-    return path;
-}
-
 struct LoadedExe {
     HMODULE module = nullptr;
-    LoadedExe() { module = LoadLibraryExW(ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE); }
+    LoadedExe() { module = LoadLibraryExW(WindowsPath(ZELTRA_EXE_PATH).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE); }
     ~LoadedExe()
     {
         if (module)
@@ -306,7 +298,7 @@ std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* key)
 TEST(ExecutableResources, ManifestAsksForAdministratorAndCommonControls6)
 {
     LoadedExe exe;
-    ASSERT_NE(nullptr, exe.module) << Narrow(ExePath());
+    ASSERT_NE(nullptr, exe.module) << Narrow(WindowsPath(ZELTRA_EXE_PATH));
     const std::string manifest = ResourceBytes(exe.module, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1));
     ASSERT_FALSE(manifest.empty());
     for (const char* needle :
@@ -355,7 +347,7 @@ TEST(ExecutableResources, IconHasSevenSizesAt32BitsAndLogoIs34By34At24Bits)
 
 TEST(ExecutableResources, VersionNamesTheProductAndItsMaker)
 {
-    const std::wstring path = ExePath();
+    const std::wstring path = WindowsPath(ZELTRA_EXE_PATH);
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     ASSERT_GT(size, 0u);

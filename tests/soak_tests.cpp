@@ -42,47 +42,14 @@ const wchar_t ConfirmLead[] = L"确定删除自定义纸张？\r\n\r\n";
 // is what a code read after ClosePrinter would be.
 const DWORD KnownCodes[] = {5, 80, 87, 122, 1722, 1801, 1902, 1903};
 
-// --- Message boxes: a recorder of its own, since a soak cannot script each box ahead ---
-
-struct SeenBox {
-    HWND owner = nullptr;
-    std::wstring caption;
-    std::wstring text;
-    std::vector<int> buttons;
-};
-
-HHOOK SoakHook;
-std::vector<SeenBox> SeenBoxes;
+// A soak cannot script each box ahead: the recorder answers a question with this, any
+// other box with its first button.
 int YesNoAnswer = IDNO;
 
-LRESULT CALLBACK SoakBoxProc(int code, WPARAM wParam, LPARAM lParam)
+int SoakAnswer(const RecordedBox& box)
 {
-    if (code == HCBT_ACTIVATE) {
-        HWND dialog = reinterpret_cast<HWND>(wParam);
-        wchar_t className[32] = {};
-        GetClassNameW(dialog, className, 32);
-        if (std::wstring(className) == L"#32770") {
-            SeenBox box;
-            box.owner = GetWindow(dialog, GW_OWNER);
-            wchar_t text[4096] = {};
-            GetWindowTextW(dialog, text, 4096);
-            box.caption = text;
-            text[0] = L'\0';
-            GetDlgItemTextW(dialog, 0xFFFF, text, 4096);
-            box.text = text;
-            for (int id = IDOK; id <= IDNO; ++id) {
-                HWND button = GetDlgItem(dialog, id);
-                if (button && (GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE))
-                    box.buttons.push_back(id);
-            }
-            const bool yesNo = std::find(box.buttons.begin(), box.buttons.end(), IDYES) != box.buttons.end();
-            const int answer = yesNo ? YesNoAnswer : box.buttons.empty() ? IDOK : box.buttons.front();
-            SeenBoxes.push_back(box);
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, answer)));
-        }
-    }
-    return CallNextHookEx(SoakHook, code, wParam, lParam);
+    const bool yesNo = std::find(box.buttons.begin(), box.buttons.end(), IDYES) != box.buttons.end();
+    return yesNo ? YesNoAnswer : box.buttons.empty() ? IDOK : box.buttons.front();
 }
 
 // --- The model of the spooler's table ---
@@ -106,13 +73,6 @@ std::wstring Folded(std::wstring text)
 bool SameName(const std::wstring& a, const std::wstring& b) { return Folded(a) == Folded(b); }
 
 const char* KindOf(uint32_t flags) { return flags == 0 ? "user" : flags == 1 ? "builtin" : "printer"; }
-
-std::string LineOf(const ModelForm& f)
-{
-    const std::string w = std::to_string(f.width);
-    const std::string h = std::to_string(f.height);
-    return std::string("form ") + KindOf(f.flags) + " " + w + " " + h + " 0 0 " + w + " " + h + " " + Quote(f.name);
-}
 
 int FindModel(const std::vector<ModelForm>& model, const std::wstring& name)
 {
@@ -224,16 +184,13 @@ class SoakTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SeenBoxes.clear();
-        SoakHook = SetWindowsHookExW(WH_CBT, SoakBoxProc, nullptr, GetCurrentThreadId());
-        ASSERT_NE(nullptr, SoakHook);
+        ASSERT_TRUE(StartBoxRecorder(SoakAnswer));
     }
     void TearDown() override
     {
         CloseMainWindow();
         EXPECT_EQ(0, StandInOpenHandles()) << "a printer handle was left open";
-        UnhookWindowsHookEx(SoakHook);
-        SoakHook = nullptr;
+        StopBoxRecorder();
     }
 
     std::mt19937 random;
@@ -253,7 +210,7 @@ protected:
     {
         std::vector<std::string> lines;
         for (const ModelForm& f : model)
-            lines.push_back(LineOf(f));
+            lines.push_back(FormLine(KindOf(f.flags), f.width, f.height, f.name));
         return lines;
     }
 
@@ -325,7 +282,7 @@ protected:
         return true;
     }
 
-    static bool IsErrorBox(const SeenBox& box, const std::wstring& lead, const std::wstring& caption)
+    static bool IsErrorBox(const RecordedBox& box, const std::wstring& lead, const std::wstring& caption)
     {
         if (box.caption != caption || box.text.compare(0, lead.size(), lead) != 0)
             return false;
@@ -334,21 +291,21 @@ protected:
                 return true;
         return false;
     }
-    static bool IsOpenFailure(const SeenBox& box) { return IsErrorBox(box, L"无法打开打印机：\r\n", L"读取失败"); }
-    static bool IsChangeFailure(const SeenBox& box, const std::wstring& action)
+    static bool IsOpenFailure(const RecordedBox& box) { return IsErrorBox(box, L"无法打开打印机：\r\n", L"读取失败"); }
+    static bool IsChangeFailure(const RecordedBox& box, const std::wstring& action)
     {
         return IsErrorBox(box, action + L"失败：\r\n", action + L"失败");
     }
-    static bool IsNotice(const SeenBox& box, const wchar_t* text) { return box.caption == Title && box.text == text; }
+    static bool IsNotice(const RecordedBox& box, const wchar_t* text) { return box.caption == Title && box.text == text; }
 
     // Every box must be one the product can raise, owned by the main window.
-    void CheckBoxesAreKnown(const std::vector<SeenBox>& boxes)
+    void CheckBoxesAreKnown(const std::vector<RecordedBox>& boxes)
     {
         static const wchar_t* const notices[] = {NameNotice,    LongNameNotice,        SizeNotice,
                                                  DuplicateNotice, NoSelectionNotice,   ProtectedModifyNotice,
                                                  ProtectedDeleteNotice, RenameNotice,  AddedNotice,
                                                  ModifiedNotice, DeletedNotice,        NoPrinterNotice};
-        for (const SeenBox& box : boxes) {
+        for (const RecordedBox& box : boxes) {
             EXPECT_EQ(MainWindow, box.owner) << "box \"" << Narrow(box.text) << "\" not owned by the main window";
             bool known = IsOpenFailure(box) || IsChangeFailure(box, L"添加") || IsChangeFailure(box, L"修改") ||
                          IsChangeFailure(box, L"删除") ||
@@ -470,8 +427,7 @@ protected:
             SendMessageW(MainWindow, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
             PumpPending();
         }
-        const std::vector<SeenBox> boxes = SeenBoxes;
-        SeenBoxes.clear();
+        const std::vector<RecordedBox> boxes = TakeBoxes();
         CheckBoxesAreKnown(boxes);
         ASSERT_FALSE(boxes.empty()) << "a change ended without telling the user anything";
 
@@ -507,7 +463,7 @@ protected:
         // To the spooler: it ends in a success notice or in one failure box; a reload after a
         // success may add its own open-failure box before the notice.
         const wchar_t* success = kind == 0 ? AddedNotice : kind == 1 ? ModifiedNotice : DeletedNotice;
-        const SeenBox& last = boxes.back();
+        const RecordedBox& last = boxes.back();
         if (IsNotice(last, success)) {
             EXPECT_LE(boxes.size() - first, 2u);
             if (boxes.size() - first == 2) {
@@ -659,7 +615,7 @@ TEST_F(SoakTest, RandomActionsWithFaultsKeepListSelectionHandlesAndTableConsiste
     WriteState("");
     ASSERT_NE(nullptr, OpenMainWindow());
     ShowMainWindow();
-    ASSERT_TRUE(SeenBoxes.empty());
+    ASSERT_TRUE(TakeBoxes().empty());
     previousRows = ListRows();
     previousStatus = TextOf(StatusText);
     CheckInvariants();
@@ -688,11 +644,10 @@ TEST_F(SoakTest, RandomActionsWithFaultsKeepListSelectionHandlesAndTableConsiste
                 description = "[" + shown + "] " + description;
             }
             // Boxes of actions that are not changes: only a printer that cannot be opened.
-            std::vector<SeenBox> boxes = SeenBoxes;
-            SeenBoxes.clear();
+            std::vector<RecordedBox> boxes = TakeBoxes();
             CheckBoxesAreKnown(boxes);
             EXPECT_LE(boxes.size(), 1u) << description;
-            for (const SeenBox& box : boxes) {
+            for (const RecordedBox& box : boxes) {
                 EXPECT_TRUE(IsOpenFailure(box)) << description << ": box \"" << Narrow(box.text) << "\"";
             }
 

@@ -1,5 +1,5 @@
 // Text helpers: size and status texts, name folding, number parsing, editor validation.
-#include "forms/forms.h"
+#include "core/core.h"
 
 #include <gtest/gtest.h>
 

@@ -11,15 +11,10 @@
 
 #include <gtest/gtest.h>
 
-// --- Message loop ---
-// Dispatches everything queued for this thread now.
-void PumpPending();
-// Pumps messages until condition() holds or timeoutMs passes; false on timeout.
-bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
-
-// --- Text conversions ---
-std::wstring Widen(const std::string& utf8);
-std::string Narrow(const std::wstring& text);
+#include "support/message_boxes.h"
+#include "support/pump.h"
+#include "support/state_lines.h"
+#include "support/text.h"
 
 // The lines of a text, without their '\n'.
 std::vector<std::string> SplitLines(const std::string& text);
@@ -32,32 +27,6 @@ std::string SpoolerState();
 std::string SpoolerLog();
 // The form lines of the persisted state, in order ("form ..." lines only).
 std::vector<std::string> PersistedFormLines();
-// "printer \"Name\"" etc. quoting for state lines (escapes quotes, backslashes, controls, \uXXXX).
-std::string Quote(const std::wstring& text);
-// The system's own text for an error code, as the product must show it.
-std::wstring SystemText(DWORD code);
-
-// --- Message boxes ---
-enum class BoxIcon { None, Information, Error, Warning, Question };
-struct RecordedBox {
-    HWND owner = nullptr;
-    bool ownerVisible = false; // whether the owner was on screen when the box came up
-    std::wstring caption;
-    std::wstring text;
-    BoxIcon icon = BoxIcon::None;
-    std::vector<int> buttons; // IDOK, IDYES, IDNO, ... in id order
-};
-// Installs a CBT hook on this thread that records every box and answers it.
-void StartBoxRecorder();
-void StopBoxRecorder();
-// The next box gets this answer. A box with no scripted answer fails the test.
-void ExpectBox(int answer = IDOK);
-// Boxes recorded since the last take.
-std::vector<RecordedBox> TakeBoxes();
-// Drops scripted answers that no box used (after an action that may or may not raise one).
-void ForgetBoxAnswers();
-// Scripted answers that no box used (a box that should have come but did not).
-size_t UnusedBoxAnswers();
 
 // --- The main window ---
 // Creates the real main window through the product's own start-up (not shown).

@@ -5,13 +5,16 @@
 #include <cstdio>
 #include <vector>
 
+// By path: the program is built without the tests' include folders.
+#include "../../tests/support/main_window.h"
+
 namespace {
 
 HWND FindMainWindow(DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
     do {
-        HWND window = FindWindowW(L"VornPaperManagerV10", nullptr);
+        HWND window = FindWindowW(MainWindowClassName, nullptr);
         if (window && IsWindowVisible(window))
             return window;
         Sleep(50); // the window belongs to another process; nothing to pump here
