@@ -7,8 +7,8 @@ const int FrameWidth = 1;
 const int TextInset = 7;
 const UINT_PTR FrameSubclassId = 1;
 
-// comctl32 exports GetWindowSubclass by ordinal only and mingw's import library lacks it, so a
-// box is asked for its state instead: only the framing subclass answers this message.
+// mingw's import library has no GetWindowSubclass (comctl32's ordinal 411), so a box is asked
+// for its state instead: only the framing subclass answers this message.
 const UINT StateQuery = RegisterWindowMessageW(L"ZeltraFramedEditState");
 
 // What a framed box remembers of itself; the focus is read from GetFocus.
