@@ -96,6 +96,9 @@ DWORD CheckDriverPaper(const std::wstring& printer, const PaperForm& form, Paper
 // *code is the failed call's code.
 PaperOutcome SetDefaultPaper(const std::wstring& printer, const PaperForm& form, bool allUsers, DWORD* code,
                              std::wstring* text);
+
+// --- Accounts (accounts.cpp) ---
+
 // The account this process runs as, and whether it differs from the one signed in to the
 // desktop (an administrator who elevated with their own credentials).
 std::wstring ProcessAccountName();
