@@ -123,7 +123,8 @@ Paper CurrentPaper(const std::vector<Paper>& papers, const Printer& printer) {
     return DefaultPaper(papers);
 }
 
-std::vector<BYTE> MakeDevMode(const std::wstring& device, short id, const std::wstring& form) {
+std::vector<BYTE> MakeDevMode(const std::wstring& device, short id, const std::wstring& form,
+                              const PaperSetting& look) {
     std::vector<BYTE> bytes(sizeof(DEVMODEW) + kDriverExtra);
     DEVMODEW* dm = reinterpret_cast<DEVMODEW*>(bytes.data());
     CopyFixed(dm->dmDeviceName, CCHDEVICENAME, device);
@@ -132,8 +133,9 @@ std::vector<BYTE> MakeDevMode(const std::wstring& device, short id, const std::w
     dm->dmSize = sizeof(DEVMODEW);
     dm->dmDriverExtra = kDriverExtra;
     dm->dmFields = kDevModeFields;
-    dm->dmOrientation = DMORIENT_PORTRAIT;
-    dm->dmCopies = 1;
+    dm->dmOrientation = look.orientation ? look.orientation : static_cast<short>(DMORIENT_PORTRAIT);
+    dm->dmCopies = look.copies ? look.copies : 1;
+    dm->dmDuplex = look.duplex ? look.duplex : static_cast<short>(DMDUP_SIMPLEX);
     dm->dmPrintQuality = 180;
     dm->dmYResolution = 180;
     if (id > 0) {
@@ -173,7 +175,21 @@ PaperSetting PaperOf(const DEVMODEW* dm) {
     s.set = true;
     if (dm->dmFields & DM_PAPERSIZE) s.id = dm->dmPaperSize;
     if (dm->dmFields & DM_FORMNAME) s.form = dm->dmFormName;
-    return s;
+    return MergeLook(s, dm);
+}
+
+PaperSetting CurrentLook(const Printer& printer) {
+    return printer.userPaper.set ? printer.userPaper : printer.globalPaper;
+}
+
+PaperSetting MergeLook(const PaperSetting& current, const DEVMODEW* in) {
+    PaperSetting look = current;
+    // Only fields inside the record's own dmSize exist.
+    auto carries = [in](DWORD field, size_t end) { return (in->dmFields & field) && in->dmSize >= end; };
+    if (carries(DM_ORIENTATION, offsetof(DEVMODEW, dmOrientation) + sizeof(short))) look.orientation = in->dmOrientation;
+    if (carries(DM_COPIES, offsetof(DEVMODEW, dmCopies) + sizeof(short))) look.copies = in->dmCopies;
+    if (carries(DM_DUPLEX, offsetof(DEVMODEW, dmDuplex) + sizeof(short))) look.duplex = in->dmDuplex;
+    return look;
 }
 
 Paper MergePaper(const std::vector<Paper>& papers, const Paper& current, const DEVMODEW* in) {

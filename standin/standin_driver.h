@@ -37,15 +37,21 @@ Paper CurrentPaper(const std::vector<Paper>& papers, const Printer& printer);
 
 // Private bytes after the public DEVMODE, as every real driver has.
 const WORD kDriverExtra = 64;
-const DWORD kDevModeFields = DM_ORIENTATION | DM_COPIES | DM_PRINTQUALITY | DM_YRESOLUTION;
+const DWORD kDevModeFields = DM_ORIENTATION | DM_COPIES | DM_PRINTQUALITY | DM_YRESOLUTION | DM_DUPLEX;
 // The driver's full DEVMODE (public part and private bytes) for this paper; an id of 0
-// or an empty name leaves DM_PAPERSIZE or DM_FORMNAME out.
-std::vector<BYTE> MakeDevMode(const std::wstring& device, short id, const std::wstring& form);
+// or an empty name leaves DM_PAPERSIZE or DM_FORMNAME out. Orientation, duplex and copies
+// come from look, the driver's own (portrait, simplex, one) where it has none.
+std::vector<BYTE> MakeDevMode(const std::wstring& device, short id, const std::wstring& form,
+                              const PaperSetting& look = PaperSetting());
 // A record handed in: readable over dmSize + dmDriverExtra bytes, dmSize within the
 // public part and covering every field the stand-in reads, dmFormName terminated.
 DWORD CheckDevMode(const DEVMODEW* devMode);
-// Its paper as the spooler stores it (checked records only).
+// Its paper and settings as the spooler stores them (checked records only).
 PaperSetting PaperOf(const DEVMODEW* devMode);
+// The settings DocumentPropertiesW starts from: the caller's own, else the printer's.
+PaperSetting CurrentLook(const Printer& printer);
+// The DM_IN_BUFFER merge of the other settings: each one the record carries replaces the current.
+PaperSetting MergeLook(const PaperSetting& current, const DEVMODEW* in);
 // The DM_IN_BUFFER merge of drivers: dmFormName names a listed form, else dmPaperSize is
 // a listed id, else the current paper stays.
 Paper MergePaper(const std::vector<Paper>& papers, const Paper& current, const DEVMODEW* in);

@@ -6,6 +6,8 @@
 #include "standin_driver.h"
 #include "standin_state.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -398,7 +400,43 @@ std::string CapabilityText(WORD capability) {
 }
 
 std::vector<BYTE> SettingDevMode(const Printer& p, const PaperSetting& s) {
-    return standin::MakeDevMode(p.name, s.id, s.form);
+    return standin::MakeDevMode(p.name, s.id, s.form, s);
+}
+
+// The size of the caller's msvcrt heap block that starts at p, or 0 when p starts none (a
+// buffer on the stack, say): how a driver's overrun of a block it was given is seen.
+size_t HeapBlockSize(const void* p) {
+    const HANDLE heap = reinterpret_cast<HANDLE>(_get_heap_handle());
+    if (!heap || !HeapValidate(heap, 0, p)) return 0;
+    const SIZE_T size = HeapSize(heap, 0, p);
+    return size == static_cast<SIZE_T>(-1) ? 0 : size;
+}
+
+// Writes the driver's DEVMODE as a driver would, whatever the caller's block holds, except
+// that nothing lands past a heap block that is too small: that is logged instead.
+std::string WriteDevMode(std::vector<BYTE> out, State* state, DEVMODEW* target, bool* faulted) {
+    DWORD value = 0;
+    DEVMODEW* dm = reinterpret_cast<DEVMODEW*>(out.data());
+    if (TakeFault(state, "DocumentPropertiesW.dmsize", &value)) {
+        dm->dmSize = static_cast<WORD>(value);
+        *faulted = true;
+    }
+    if (TakeFault(state, "DocumentPropertiesW.extra", &value)) {
+        dm->dmDriverExtra = static_cast<WORD>(value);
+        *faulted = true;
+    }
+    if (TakeFault(state, "DocumentPropertiesW.paper-width", &value)) {
+        dm->dmFields |= DM_PAPERWIDTH;  // an explicit width beside the paper's id
+        dm->dmPaperWidth = static_cast<short>(value);
+        *faulted = true;
+    }
+    const size_t block = HeapBlockSize(target);
+    if (block != 0 && block < out.size()) {
+        std::memcpy(target, out.data(), block);
+        return " out block too small: " + std::to_string(block) + " of " + std::to_string(out.size()) + " bytes";
+    }
+    std::memcpy(target, out.data(), out.size());
+    return std::string();
 }
 
 // The printer's global default as the spooler holds it: what was set, else the driver's.
@@ -832,24 +870,33 @@ LONG WINAPI DocumentPropertiesW(HWND, HANDLE hPrinter, LPWSTR pDeviceName, PDEVM
     const Printer* printer = standin::FindPrinter(&state, handle.printer);
     if (!printer) return call.FailValue(ERROR_INVALID_PRINTER_NAME);
     if (!CanUse(handle)) return call.FailValue(ERROR_ACCESS_DENIED);
-    if (fMode == 0) return call.Return(static_cast<LONG>(sizeof(DEVMODEW) + standin::kDriverExtra));
+    if (fMode == 0) {
+        DWORD fewer = 0;
+        if (TakeFault(&state, "DocumentPropertiesW.short", &fewer)) call.SetFault();
+        return call.Return(static_cast<LONG>(sizeof(DEVMODEW) + standin::kDriverExtra - fewer));
+    }
     if ((fMode & DM_OUT_BUFFER) && !pDevModeOutput) return call.FailValue(ERROR_INVALID_PARAMETER);
 
     const std::vector<Paper> papers = standin::DriverPapers(state, *printer);
     Paper paper = standin::CurrentPaper(papers, *printer);
+    PaperSetting look = standin::CurrentLook(*printer);
     if ((fMode & DM_IN_BUFFER) && pDevModeInput) {
         if (const DWORD error = standin::CheckDevMode(pDevModeInput)) return call.FailValue(error);
+        look = standin::MergeLook(look, pDevModeInput);
         if (TakeFault(&state, "DocumentPropertiesW.ignore-form", &code)) {
             call.SetFault();  // a driver that keeps the paper it had
         } else {
             paper = standin::MergePaper(papers, paper, pDevModeInput);
         }
     }
+    std::string overrun;
     if (fMode & DM_OUT_BUFFER) {
-        const std::vector<BYTE> out = standin::MakeDevMode(printer->name, paper.id, paper.name);
-        std::memcpy(pDevModeOutput, out.data(), out.size());
+        bool faulted = false;
+        overrun = WriteDevMode(standin::MakeDevMode(printer->name, paper.id, paper.name, look), &state,
+                               pDevModeOutput, &faulted);
+        if (faulted) call.SetFault();
     }
-    return call.Return(IDOK, "paper=" + PaperText(paper));
+    return call.Return(IDOK, "paper=" + PaperText(paper) + overrun);
 }
 
 int WINAPI DeviceCapabilitiesW(LPCWSTR pDevice, LPCWSTR pPort, WORD fwCapability, LPWSTR pOutput,

@@ -289,9 +289,9 @@ bool ParseForm(const std::vector<Token>& t, Form* f, std::string* error) {
 
 bool ParseDefaultPaper(const std::vector<Token>& t, State* state, std::string* error) {
     LONG id = 0;
-    if (t.size() != 5 || !(IsWord(t[1], "global") || IsWord(t[1], "user")) || !t[2].quoted ||
+    if (t.size() < 5 || t.size() % 2 == 0 || !(IsWord(t[1], "global") || IsWord(t[1], "user")) || !t[2].quoted ||
         !ParseLong(t[3], &id) || id < 0 || id > 32767 || !t[4].quoted) {
-        *error = "default-paper needs: global|user \"PRINTER\" ID \"FORM\"";
+        *error = "default-paper needs: global|user \"PRINTER\" ID \"FORM\" [orientation N] [duplex N] [copies N]";
         return false;
     }
     Printer* printer = FindPrinter(state, t[2].text);
@@ -299,10 +299,23 @@ bool ParseDefaultPaper(const std::vector<Token>& t, State* state, std::string* e
         *error = "default-paper names no printer listed above it";
         return false;
     }
-    PaperSetting& setting = IsWord(t[1], "global") ? printer->globalPaper : printer->userPaper;
+    PaperSetting setting;
     setting.set = true;
     setting.id = static_cast<short>(id);
     setting.form = t[4].text;
+    for (size_t i = 5; i + 1 < t.size(); i += 2) {
+        LONG value = 0;
+        short* field = IsWord(t[i], "orientation") ? &setting.orientation
+                       : IsWord(t[i], "duplex")    ? &setting.duplex
+                       : IsWord(t[i], "copies")    ? &setting.copies
+                                                   : nullptr;
+        if (!field || !ParseLong(t[i + 1], &value) || value < 1 || value > 9999) {
+            *error = "default-paper takes orientation, duplex and copies, each 1 to 9999";
+            return false;
+        }
+        *field = static_cast<short>(value);
+    }
+    (IsWord(t[1], "global") ? printer->globalPaper : printer->userPaper) = setting;
     return true;
 }
 
@@ -328,6 +341,11 @@ bool ParseFault(const std::vector<Token>& t, Fault* f, std::string* error) {
         if (n == 2) return true;
     } else if (k == "EnumFormsW.silent") {
         if (n == 2) return true;
+    } else if (k == "DocumentPropertiesW.short" || k == "DocumentPropertiesW.dmsize" ||
+               k == "DocumentPropertiesW.extra" || k == "DocumentPropertiesW.paper-width") {
+        if (n == 3 && ParseDword(t[2], &f->code) && f->code <= 32767) return true;
+        *error = "fault " + k + " needs a number up to 32767";
+        return false;
     } else if (k == "DocumentPropertiesW.ignore-form") {
         if (n == 2) return true;
         *error = "fault " + k + " takes no code";
@@ -534,7 +552,13 @@ std::string FormatState(const State& state) {
         for (const auto& s : settings) {
             if (!s.second->set) continue;
             out += std::string("default-paper ") + s.first + " " + QuoteString(p.name) + " " +
-                   std::to_string(s.second->id) + " " + QuoteString(s.second->form) + "\n";
+                   std::to_string(s.second->id) + " " + QuoteString(s.second->form);
+            const std::pair<const char*, short> looks[] = {
+                {"orientation", s.second->orientation}, {"duplex", s.second->duplex}, {"copies", s.second->copies}};
+            for (const auto& look : looks) {
+                if (look.second) out += std::string(" ") + look.first + " " + std::to_string(look.second);
+            }
+            out += "\n";
         }
     }
     for (const Form& f : state.forms) {

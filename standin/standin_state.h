@@ -10,11 +10,13 @@
 
 namespace standin {
 
-// A default paper as the spooler stores it, from the DEVMODE it was handed.
+// A default paper as the spooler stores it, from the DEVMODE it was handed, with the other
+// settings that tell one user's preferences from another's.
 struct PaperSetting {
     bool set = false;
     short id = 0;       // dmPaperSize; 0: the record had no DM_PAPERSIZE
     std::wstring form;  // dmFormName; empty: the record had no DM_FORMNAME
+    short orientation = 0, duplex = 0, copies = 0;  // 0: the record did not carry it
 };
 
 struct Printer {

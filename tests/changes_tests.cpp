@@ -498,13 +498,79 @@ TEST_F(DefaultPaperTest, AFormOutsideTheDriversRangeIsRefusedExplainedAndNothing
 TEST_F(DefaultPaperTest, ADriverThatIgnoresTheFormOrRefusesTheSetIsAFailureNeverASuccess)
 {
     Open(DriverState("fault DocumentPropertiesW.ignore-form\n"));
-    const RecordedBox ignored = Choose(HalvesRow, IDM_DEFAULT_FOR_USER);
+    const RecordedBox ignored = Choose(HalvesRow, IDM_DEFAULT_FOR_ALL);
     EXPECT_EQ(L"打印机驱动程序没有接受新的默认纸张。\r\n当前默认纸张仍是：A4", ignored.text);
     EXPECT_EQ(BoxIcon::Error, ignored.icon);
+    EXPECT_TRUE(DefaultLines().empty()) << "the driver's old paper was written after all";
+    CloseMainWindow();
+
+    // A default that also names another width reads as an unnamed size in a browser.
+    Open(DriverState("fault DocumentPropertiesW.paper-width 2100\n"));
+    EXPECT_EQ(BoxIcon::Error, Choose(HalvesRow, IDM_DEFAULT_FOR_USER).icon);
     CloseMainWindow();
 
     Open(DriverState("fault SetPrinterW 1722\n"));
     const RecordedBox refused = Choose(HalvesRow, IDM_DEFAULT_FOR_USER);
     EXPECT_EQ(L"设置默认纸张失败：\r\n" + SystemText(1722), refused.text);
     EXPECT_TRUE(DefaultLines().empty());
+}
+
+TEST_F(DefaultPaperTest, AllUsersStartsFromThePrintersOwnSettingsNotTheAdministrators)
+{
+    Open(DriverState("default-paper global \"Dot\" 9 \"A4\" orientation 2 duplex 2 copies 2\n"
+                     "default-paper user \"Dot\" 9 \"A4\" orientation 1 duplex 3 copies 5\n"));
+    const RecordedBox box = Choose(HalvesRow, IDM_DEFAULT_FOR_ALL);
+    EXPECT_NE(std::wstring::npos, box.text.find(L"）。已有个人打印首选项的用户仍使用各自的设置。")) << Narrow(box.text);
+    EXPECT_EQ((std::vector<std::string>{
+                  "default-paper global \"Dot\" 256 \"Halves\" orientation 2 duplex 2 copies 2",
+                  "default-paper user \"Dot\" 256 \"Halves\" orientation 1 duplex 3 copies 5"}),
+              DefaultLines());
+}
+
+TEST_F(DefaultPaperTest, DriversThatMisreportTheirDevModeNeitherOverrunItNorGetUsed)
+{
+    // The size query says 40 bytes fewer than the driver writes: the menu and both levels still fit.
+    Open(DriverState("fault DocumentPropertiesW.short 40\n"));
+    MenuAnswer = 0;
+    RightClickRow(HalvesRow);
+    EXPECT_EQ(L"当前默认纸张：A4", LastMenu.items.at(0));
+    EXPECT_EQ(BoxIcon::Information, Choose(HalvesRow, IDM_DEFAULT_FOR_ALL).icon);
+    EXPECT_EQ(std::string::npos, SpoolerLog().find("too small")) << SpoolerLog();
+    CloseMainWindow();
+
+    // More private bytes than any buffer, or a public part without the form name: refused.
+    for (const char* fault : {"fault DocumentPropertiesW.extra 30000\n", "fault DocumentPropertiesW.dmsize 100\n"}) {
+        Open(DriverState(fault));
+        MenuAnswer = 0;
+        RightClickRow(HalvesRow);
+        EXPECT_EQ(L"当前默认纸张：无法读取", LastMenu.items.at(0)) << fault;
+        EXPECT_EQ(L"设置默认纸张失败：\r\n" + SystemText(ERROR_INVALID_DATA), Choose(HalvesRow, IDM_DEFAULT_FOR_USER).text);
+        EXPECT_TRUE(DefaultLines().empty());
+        CloseMainWindow();
+    }
+
+    // A driver that lists no papers is not asked for a DEVMODE at all.
+    const std::string state = DriverState();
+    Open(std::string(state).replace(state.find("extent 254 254 2410 5588"), 24, "extent 1 1 10 10"));
+    MenuAnswer = 0;
+    RightClickRow(A4Row);
+    EXPECT_EQ(L"当前默认纸张：无法读取", LastMenu.items.at(0));
+    EXPECT_EQ(0u, StandInCallCount("DocumentPropertiesW"));
+}
+
+TEST_F(DefaultPaperTest, TheMenuKeyBringsASelectedRowScrolledOutOfSightBackBesideTheMenu)
+{
+    std::string forms;
+    for (int i = 0; i < 40; ++i)
+        forms += FormLine("user", 241000, 100000 + i * 1000, L"Row " + std::to_wstring(i)) + "\n";
+    Open(DriverState(forms));
+    const int last = static_cast<int>(SendMessageW(FormList, LVM_GETITEMCOUNT, 0, 0)) - 1;
+    SelectRow(last);
+    SendMessageW(FormList, LVM_ENSUREVISIBLE, 0, FALSE);
+    MenuAnswer = 0;
+    PressMenuKey();
+    RECT list = {};
+    GetWindowRect(FormList, &list);
+    EXPECT_TRUE(PtInRect(&list, LastMenu.at)) << "the menu at " << LastMenu.at.x << "," << LastMenu.at.y;
+    EXPECT_EQ(last, SendMessageW(FormList, LVM_GETTOPINDEX, 0, 0) + SendMessageW(FormList, LVM_GETCOUNTPERPAGE, 0, 0) - 1);
 }

@@ -247,6 +247,8 @@ TEST(CliCommands, ExitCodesAndMessagesOfEachCommand)
         const char* err; // the start of standard error
     } cases[] = {
         {{L"printers"}, "yes", 0, "* CLI 打印机\r\n  Second\r\n", ""},
+        // The spooler stopped: its sizing call fails with 0 bytes.
+        {{L"printers"}, "yes\nfault EnumPrintersW.size 1722", 1, "", "读取打印机失败："},
         {{L"list", L"--printer", L"cli 打印机"}, "yes", 0, "打印机：CLI 打印机\r\n收据 241x101.6（241 × 101.6 mm，用户）\r\n共 1 个用户自定义纸张。\r\n", ""},
         {{L"list", L"--all", L"--format", L"csv"}, "yes", 0, "name,width_mm,height_mm,kind\r\nDP-750 Fanfold,241,305,printer\r\n收据 241x101.6,241,101.6,user\r\n", ""},
         {{L"add", L"New", L"100", L"100"}, "no", 1, "", "添加失败：需要管理员权限。"},

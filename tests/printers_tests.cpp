@@ -131,12 +131,12 @@ TEST_F(PrinterListTest, RefreshRebuildsTheListAndSelectsTheDefaultAgain)
 
 TEST_F(PrinterListTest, EnumerationFailuresGoToTheStatusLine)
 {
-    // The sizing call reports nothing (even with a failure code): treated as no printers.
-    UseSpoolerState(State("printer \"A\"\ndefault \"A\"\nfault EnumPrintersW.size 5\n"));
+    // The sizing call fails with 0 bytes, as with the spooler stopped: a failure, not "no printers".
+    UseSpoolerState(State("printer \"A\"\ndefault \"A\"\nfault EnumPrintersW.size 1722\n"));
     ExpectBox();
     ASSERT_NE(nullptr, OpenMainWindow());
     EXPECT_TRUE(PrinterEntries().empty());
-    EXPECT_EQ(L"没有检测到已安装的打印机。", TextOf(StatusText));
+    EXPECT_EQ(L"读取打印机失败：" + SystemText(1722), TextOf(StatusText));
     ASSERT_EQ(1u, TakeBoxes().size());
     CloseMainWindow();
 

@@ -876,7 +876,9 @@ TEST(DesktopShell, OpensAFileThroughTheDesktopAndLeavesComAsItWas)
     std::fputs("@echo opened> \"%~dp0desktop-shell-test.txt\"\r\n", file);
     std::fclose(file);
 
-    ASSERT_TRUE(ShellExecuteFromDesktop(script)) << "the desktop's shell was not reached; is the desktop running?";
+    // The desktop registers with the shell windows some time after its process starts.
+    ASSERT_TRUE(PumpUntil([&] { return ShellExecuteFromDesktop(script); }, 15000))
+        << "the desktop's shell was not reached; is the desktop running?";
     EXPECT_TRUE(PumpUntil([&] { return GetFileAttributesW(marker) != INVALID_FILE_ATTRIBUTES; }, 10000))
         << "the script never ran";
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -63,6 +63,9 @@ std::wstring DefaultPaperSetText(const std::wstring& printer, const std::wstring
 {
     std::wstring text = L"已将纸张\u201C" + form + L"\u201D设为打印机\u201C" + printer + L"\u201D的默认纸张（" +
                         (allUsers ? L"所有用户，以及当前用户 " + account : L"当前用户 " + account) + L"）。";
+    // The printer's own default reaches only accounts that have not chosen their own.
+    if (allUsers)
+        text += L"已有个人打印首选项的用户仍使用各自的设置。";
     if (otherAccount)
         text += L"\r\n\r\n注意：本程序以账户 " + account +
                 L" 运行，与登录桌面的用户不同；\u201C当前用户\u201D的默认纸张只对账户 " + account + L" 生效。";

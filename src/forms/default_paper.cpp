@@ -14,6 +14,12 @@ namespace {
 const UINT Notice = MB_OK | MB_ICONINFORMATION;
 const wchar_t SetFailedCaption[] = L"设置默认纸张失败";
 
+// Each of these calls loads the printer's driver, which on a network printer can take seconds.
+HCURSOR ShowWaitCursor()
+{
+    return SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+}
+
 // The list row a menu is for: under the pointer, or the selected one from the keyboard.
 int MenuRow(LPARAM screenPoint, POINT* at)
 {
@@ -21,6 +27,9 @@ int MenuRow(LPARAM screenPoint, POINT* at)
         const int row = static_cast<int>(SendMessageW(FormList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
         RECT rect = {};
         rect.left = LVIR_LABEL;
+        // A selected row scrolled out of sight comes into view, so the menu stands beside it.
+        if (row >= 0)
+            SendMessageW(FormList, LVM_ENSUREVISIBLE, row, FALSE);
         if (row < 0 || !SendMessageW(FormList, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect)))
             return -1;
         at->x = rect.left;
@@ -49,7 +58,9 @@ void MakeDefault(const std::wstring& printer, const PaperForm& form, bool allUse
 {
     DWORD code = ERROR_SUCCESS;
     std::wstring text;
+    const HCURSOR previous = ShowWaitCursor();
     const PaperOutcome outcome = SetDefaultPaper(printer, form, allUsers, &code, &text);
+    SetCursor(previous);
     if (outcome == PaperOutcome::Failed)
         ShowFailure(SetFailedCaption, code);
     else if (outcome == PaperOutcome::NotAccepted)
@@ -61,7 +72,9 @@ void MakeDefault(const std::wstring& printer, const PaperForm& form, bool allUse
 void CheckPaper(const std::wstring& printer, const PaperForm& form)
 {
     PaperCheck check;
+    const HCURSOR previous = ShowWaitCursor();
     const DWORD code = CheckDriverPaper(printer, form, &check);
+    SetCursor(previous);
     if (code != ERROR_SUCCESS) {
         ShowFailure(L"检查失败", code);
         return;
@@ -89,7 +102,10 @@ void ShowFormMenu(LPARAM screenPoint)
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
-    AppendMenuW(menu, MF_STRING | MF_GRAYED, IDM_CURRENT_DEFAULT, CurrentDefaultLine(printer).c_str());
+    const HCURSOR previous = ShowWaitCursor();
+    const std::wstring current = CurrentDefaultLine(printer);
+    SetCursor(previous);
+    AppendMenuW(menu, MF_STRING | MF_GRAYED, IDM_CURRENT_DEFAULT, current.c_str());
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, IDM_DEFAULT_FOR_USER, L"设为默认纸张（当前用户）");
     AppendMenuW(menu, MF_STRING, IDM_DEFAULT_FOR_ALL, L"设为默认纸张（所有用户）");

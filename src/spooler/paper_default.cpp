@@ -3,6 +3,7 @@
 #include "spooler/spooler.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -74,66 +75,179 @@ bool WithinTenth(int32_t thousandths, LONG tenths)
     return difference <= tolerance && difference >= -tolerance;
 }
 
-// The printer's default DEVMODE as DocumentPropertiesW hands it to any program. The buffer
-// is at least a whole DEVMODEW, zero-filled, so every public field can be read.
-DWORD ReadDefaultDevMode(HANDLE printer, const std::wstring& name, std::vector<BYTE>* devmode)
+// Room for a DEVMODE that a driver fills. Some drivers write more than DocumentPropertiesW(…, 0)
+// reported, so the buffer has twice that and 8 KiB more, as browsers' print code allows.
+size_t DevModeRoom(LONG reported)
 {
+    return 2 * static_cast<size_t>(reported) + 8192;
+}
+
+// A DEVMODE that a driver or the spooler handed back is used only when its public part
+// reaches dmFormName and its private bytes end inside the bytes it came in.
+DWORD CheckDevMode(const DEVMODEW* mode, size_t available)
+{
+    const size_t publicPart = offsetof(DEVMODEW, dmFormName) + sizeof mode->dmFormName;
+    if (available < publicPart || mode->dmSize < publicPart ||
+        static_cast<size_t>(mode->dmSize) + mode->dmDriverExtra > available)
+        return ERROR_INVALID_DATA;
+    return ERROR_SUCCESS;
+}
+
+// The driver's DEVMODE: the caller's own default when in is null, else in merged by the driver.
+// Some old drivers crash in DocumentPropertiesW when they list no papers, so they are not asked.
+DWORD DriverDevMode(HANDLE printer, const std::wstring& name, const DEVMODEW* in, std::vector<BYTE>* devmode)
+{
+    SetLastError(ERROR_SUCCESS);
+    const int papers = Spooler.DeviceCapabilitiesW(name.c_str(), nullptr, DC_PAPERSIZE, nullptr, nullptr);
+    if (papers < 0)
+        return LastFailureCode();
+    if (papers == 0)
+        return ERROR_NOT_SUPPORTED;
     std::wstring device(name);
     const LONG size = Spooler.DocumentPropertiesW(nullptr, printer, &device[0], nullptr, nullptr, 0);
     if (size <= 0)
         return LastFailureCode();
-    devmode->assign(std::max<size_t>(static_cast<size_t>(size), sizeof(DEVMODEW)), 0);
-    const LONG result = Spooler.DocumentPropertiesW(nullptr, printer, &device[0],
-                                                    reinterpret_cast<DEVMODEW*>(devmode->data()), nullptr, DM_OUT_BUFFER);
-    return result == IDOK ? ERROR_SUCCESS : LastFailureCode();
+    devmode->assign(DevModeRoom(size), 0);
+    DEVMODEW* out = reinterpret_cast<DEVMODEW*>(devmode->data());
+    const DWORD mode = in ? DM_IN_BUFFER | DM_OUT_BUFFER : DM_OUT_BUFFER;
+    if (Spooler.DocumentPropertiesW(nullptr, printer, &device[0], out, const_cast<DEVMODEW*>(in), mode) != IDOK)
+        return LastFailureCode();
+    return CheckDevMode(out, devmode->size());
 }
 
-DWORD DevModeSize(const std::vector<BYTE>& devmode)
+// One GetPrinterW record: a sizing call, then one fill of exactly that size.
+DWORD ReadPrinterInfo(HANDLE printer, DWORD level, std::vector<BYTE>* info)
 {
-    const DEVMODEW* mode = reinterpret_cast<const DEVMODEW*>(devmode.data());
-    return static_cast<DWORD>(mode->dmSize) + mode->dmDriverExtra;
+    DWORD needed = 0;
+    Spooler.GetPrinterW(printer, level, nullptr, 0, &needed);
+    if (needed == 0)
+        return LastFailureCode();
+    info->assign(needed, 0);
+    return Spooler.GetPrinterW(printer, level, info->data(), needed, &needed) ? ERROR_SUCCESS : LastFailureCode();
 }
 
-// The whole change on one open printer; the code of a failed call is taken before closing.
-DWORD StoreDefault(const std::wstring& printerName, const DriverPaper& paper, bool allUsers)
+// The printer's default for all users as the spooler keeps it: level 8, or level 2's
+// pDevMode where level 8 has none. Copied out of the spooler's record once checked.
+DWORD GlobalDevMode(HANDLE printer, std::vector<BYTE>* devmode)
 {
+    for (const DWORD level : {8u, 2u}) {
+        std::vector<BYTE> info;
+        DWORD code = ReadPrinterInfo(printer, level, &info);
+        if (code != ERROR_SUCCESS)
+            return code;
+        const DEVMODEW* mode = level == 8 ? reinterpret_cast<const PRINTER_INFO_8W*>(info.data())->pDevMode
+                                          : reinterpret_cast<const PRINTER_INFO_2W*>(info.data())->pDevMode;
+        if (!mode)
+            continue;
+        const BYTE* at = reinterpret_cast<const BYTE*>(mode);
+        if (at < info.data() || at >= info.data() + info.size())
+            return ERROR_INVALID_DATA;
+        code = CheckDevMode(mode, static_cast<size_t>(info.data() + info.size() - at));
+        if (code != ERROR_SUCCESS)
+            return code;
+        devmode->assign(at, at + mode->dmSize + mode->dmDriverExtra);
+        return ERROR_SUCCESS;
+    }
+    return ERROR_INVALID_DATA;
+}
+
+// Sets the paper in a checked DEVMODE and has the driver merge it; *accepted says whether the
+// merged one names the paper. *devmode becomes the merged DEVMODE.
+DWORD MergePaper(HANDLE printer, const std::wstring& name, WORD id, const std::wstring& form,
+                 std::vector<BYTE>* devmode, bool* accepted)
+{
+    DEVMODEW* mode = reinterpret_cast<DEVMODEW*>(devmode->data());
+    mode->dmPaperSize = static_cast<short>(id);
+    std::memset(mode->dmFormName, 0, sizeof(mode->dmFormName));
+    form.copy(mode->dmFormName, CCHFORMNAME - 1);
+    mode->dmFields |= DM_PAPERSIZE | DM_FORMNAME;
+    mode->dmFields &= ~static_cast<DWORD>(DM_PAPERLENGTH | DM_PAPERWIDTH);
+    std::vector<BYTE> merged;
+    const DWORD code = DriverDevMode(printer, name, mode, &merged);
+    if (code != ERROR_SUCCESS)
+        return code;
+    const DEVMODEW* result = reinterpret_cast<const DEVMODEW*>(merged.data());
+    *accepted = (result->dmFields & DM_PAPERSIZE) && static_cast<WORD>(result->dmPaperSize) == id;
+    devmode->swap(merged);
+    return ERROR_SUCCESS;
+}
+
+DWORD WriteDefault(HANDLE printer, DWORD level, std::vector<BYTE>* devmode)
+{
+    PRINTER_INFO_8W info = {reinterpret_cast<DEVMODEW*>(devmode->data())}; // level 9 has the same shape
+    return Spooler.SetPrinterW(printer, level, reinterpret_cast<BYTE*>(&info), 0) ? ERROR_SUCCESS : LastFailureCode();
+}
+
+// The whole change on one open printer. For all users the printer's own DEVMODE takes the paper,
+// so no account's preferences become everyone's; the caller's own DEVMODE takes it too, since
+// it would hide the global one. Nothing is written unless the driver takes the paper in both;
+// *refused says when it did not. The code of a failed call is taken before closing.
+DWORD StoreDefault(const std::wstring& printerName, WORD id, const std::wstring& form, bool allUsers, bool* refused)
+{
+    *refused = false;
     HANDLE printer = nullptr;
     DWORD code = OpenPrinterFor(printerName, allUsers ? PRINTER_ALL_ACCESS : PRINTER_ACCESS_USE, &printer);
     if (code != ERROR_SUCCESS)
         return code;
-
-    std::vector<BYTE> current;
-    code = ReadDefaultDevMode(printer, printerName, &current);
-    std::vector<BYTE> merged(current.size(), 0);
-    if (code == ERROR_SUCCESS && DevModeSize(current) > current.size())
-        code = ERROR_INVALID_DATA; // a driver that claims more private bytes than it gave room for
-    if (code == ERROR_SUCCESS) {
-        DEVMODEW* mode = reinterpret_cast<DEVMODEW*>(current.data());
-        mode->dmPaperSize = static_cast<short>(paper.id);
-        std::memset(mode->dmFormName, 0, sizeof(mode->dmFormName));
-        paper.name.copy(mode->dmFormName, CCHFORMNAME - 1);
-        mode->dmFields |= DM_PAPERSIZE | DM_FORMNAME;
-        mode->dmFields &= ~static_cast<DWORD>(DM_PAPERLENGTH | DM_PAPERWIDTH);
-        std::wstring device(printerName);
-        const LONG result = Spooler.DocumentPropertiesW(nullptr, printer, &device[0],
-                                                        reinterpret_cast<DEVMODEW*>(merged.data()), mode,
-                                                        DM_IN_BUFFER | DM_OUT_BUFFER);
-        if (result != IDOK)
-            code = LastFailureCode();
+    std::vector<BYTE> global;
+    std::vector<BYTE> user;
+    bool accepted = true;
+    if (allUsers) {
+        code = GlobalDevMode(printer, &global);
+        if (code == ERROR_SUCCESS)
+            code = MergePaper(printer, printerName, id, form, &global, &accepted);
     }
-    // A per-user default hides the global one, so "all users" sets both.
-    if (code == ERROR_SUCCESS && allUsers) {
-        PRINTER_INFO_8W global = {reinterpret_cast<DEVMODEW*>(merged.data())};
-        if (!Spooler.SetPrinterW(printer, 8, reinterpret_cast<BYTE*>(&global), 0))
-            code = LastFailureCode();
+    if (code == ERROR_SUCCESS && accepted) {
+        code = DriverDevMode(printer, printerName, nullptr, &user);
+        if (code == ERROR_SUCCESS)
+            code = MergePaper(printer, printerName, id, form, &user, &accepted);
     }
-    if (code == ERROR_SUCCESS) {
-        PRINTER_INFO_9W user = {reinterpret_cast<DEVMODEW*>(merged.data())};
-        if (!Spooler.SetPrinterW(printer, 9, reinterpret_cast<BYTE*>(&user), 0))
-            code = LastFailureCode();
-    }
+    *refused = code == ERROR_SUCCESS && !accepted;
+    if (code == ERROR_SUCCESS && accepted && allUsers)
+        code = WriteDefault(printer, 8, &global);
+    if (code == ERROR_SUCCESS && accepted)
+        code = WriteDefault(printer, 9, &user);
     Spooler.ClosePrinter(printer);
     return code;
+}
+
+// The default DEVMODE a program gets for the printer: the caller's own, else the printer's.
+DWORD ReadDefaultDevMode(const std::wstring& printerName, std::vector<BYTE>* devmode)
+{
+    HANDLE printer = nullptr;
+    DWORD code = OpenPrinterFor(printerName, PRINTER_ACCESS_USE, &printer);
+    if (code != ERROR_SUCCESS)
+        return code;
+    code = DriverDevMode(printer, printerName, nullptr, devmode);
+    Spooler.ClosePrinter(printer);
+    return code;
+}
+
+// The paper a default DEVMODE names: dmPaperSize when it carries one, else 0.
+WORD DefaultPaperId(const std::vector<BYTE>& devmode)
+{
+    const DEVMODEW* mode = reinterpret_cast<const DEVMODEW*>(devmode.data());
+    return (mode->dmFields & DM_PAPERSIZE) ? static_cast<WORD>(mode->dmPaperSize) : 0;
+}
+
+std::wstring PaperNameOf(const std::vector<DriverPaper>& papers, WORD id)
+{
+    for (const DriverPaper& paper : papers)
+        if (paper.id == id)
+            return paper.name;
+    return std::wstring();
+}
+
+// Whether a browser reading this default starts on the form: the paper is the form's id, and no
+// explicit width or length says otherwise (the default would then read as an unnamed size).
+bool StartsOnForm(const std::vector<BYTE>& devmode, WORD id, const PaperForm& form)
+{
+    const DEVMODEW* mode = reinterpret_cast<const DEVMODEW*>(devmode.data());
+    if (DefaultPaperId(devmode) != id || !(mode->dmFields & DM_PAPERSIZE))
+        return false;
+    if ((mode->dmFields & DM_PAPERWIDTH) && !WithinTenth(form.width, mode->dmPaperWidth))
+        return false;
+    return !(mode->dmFields & DM_PAPERLENGTH) || WithinTenth(form.height, mode->dmPaperLength);
 }
 
 } // namespace
@@ -170,28 +284,16 @@ DWORD ReadDefaultPaper(const std::wstring& printerName, std::wstring* name, WORD
 {
     name->clear();
     *id = 0;
-    HANDLE printer = nullptr;
-    DWORD code = OpenPrinterFor(printerName, PRINTER_ACCESS_USE, &printer);
-    if (code != ERROR_SUCCESS)
-        return code;
     std::vector<BYTE> devmode;
-    code = ReadDefaultDevMode(printer, printerName, &devmode);
-    Spooler.ClosePrinter(printer);
+    DWORD code = ReadDefaultDevMode(printerName, &devmode);
     if (code != ERROR_SUCCESS)
         return code;
-    *id = static_cast<WORD>(reinterpret_cast<const DEVMODEW*>(devmode.data())->dmPaperSize);
-
+    *id = DefaultPaperId(devmode);
     std::vector<DriverPaper> papers;
     code = ReadDriverPapers(printerName, &papers);
-    if (code != ERROR_SUCCESS)
-        return code;
-    for (const DriverPaper& paper : papers) {
-        if (paper.id == *id) {
-            *name = paper.name;
-            break;
-        }
-    }
-    return ERROR_SUCCESS;
+    if (code == ERROR_SUCCESS)
+        *name = PaperNameOf(papers, *id);
+    return code;
 }
 
 DWORD CheckDriverPaper(const std::wstring& printer, const PaperForm& form, PaperCheck* check)
@@ -234,20 +336,21 @@ PaperOutcome SetDefaultPaper(const std::wstring& printer, const PaperForm& form,
         *text = DefaultPaperNotOfferedText(printer, form, check);
         return PaperOutcome::NotOffered;
     }
-    const DriverPaper& paper = papers[static_cast<size_t>(at)];
+    const WORD id = papers[static_cast<size_t>(at)].id;
 
-    *code = StoreDefault(printer, paper, allUsers);
+    // The form's name as the form table has it: the driver's may be a translation.
+    bool refused = false;
+    *code = StoreDefault(printer, id, form.name, allUsers, &refused);
     if (*code != ERROR_SUCCESS)
         return PaperOutcome::Failed;
 
     // Success only when a browser would now start on the form.
-    std::wstring current;
-    WORD id = 0;
-    *code = ReadDefaultPaper(printer, &current, &id);
+    std::vector<BYTE> devmode;
+    *code = ReadDefaultDevMode(printer, &devmode);
     if (*code != ERROR_SUCCESS)
         return PaperOutcome::Failed;
-    if (id != paper.id) {
-        *text = DefaultPaperRefusedText(current);
+    if (refused || !StartsOnForm(devmode, id, form)) {
+        *text = DefaultPaperRefusedText(PaperNameOf(papers, DefaultPaperId(devmode)));
         return PaperOutcome::NotAccepted;
     }
     const std::wstring account = ProcessAccountName();

@@ -39,7 +39,11 @@ DWORD ListPrinters(std::vector<std::wstring>* names)
     names->clear();
     DWORD needed = 0;
     DWORD returned = 0;
-    Spooler.EnumPrintersW(PrinterEnumFlags, nullptr, 4, nullptr, 0, &needed, &returned);
+    // Only a sizing call that succeeds, or asks for room, says how many printers there are: a
+    // stopped spooler fails it with 1722 and reports 0 bytes, which is not "no printers".
+    if (!Spooler.EnumPrintersW(PrinterEnumFlags, nullptr, 4, nullptr, 0, &needed, &returned) &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return LastFailureCode();
     if (needed == 0)
         return ERROR_SUCCESS;
 

@@ -55,7 +55,8 @@ std::wstring SystemErrorText(DWORD code);
 // --- Spooler calls (spooler.cpp); each returns ERROR_SUCCESS or the code it saw ---
 
 // Local printers and connections in the spooler's order (level 4: names only, without
-// asking any print server). No printers at all is success with an empty list.
+// asking any print server). No printers at all is success with an empty list; a spooler that
+// cannot be reached is a failure.
 DWORD ListPrinters(std::vector<std::wstring>* names);
 // The user's default printer; ERROR_FILE_NOT_FOUND when there is none.
 DWORD QueryDefaultPrinter(std::wstring* name);

@@ -727,7 +727,8 @@ TEST_F(StandIn, PerUserDefaultHidesTheGlobalOneAndBothPersist) {
     EXPECT_EQ(PaperOf(Settings(user)), L"256 Invoice 241");
     EXPECT_EQ(StoredPaper(user, 9), L"256 Invoice 241");
     EXPECT_EQ(StoredPaper(user, 8), L"9 A4") << "the driver's own until one is set";
-    EXPECT_NE(FileBytes().find("default-paper user \"Wide\" 256 \"Invoice 241\"\n"), std::string::npos);
+    EXPECT_NE(FileBytes().find("default-paper user \"Wide\" 256 \"Invoice 241\" orientation 1 duplex 1 copies 1\n"),
+              std::string::npos);
 
     const std::string before = FileBytes();
     EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, SetDefault(user, 8, Asking(user, L"Label", 0)));
@@ -861,6 +862,11 @@ TEST_F(StandIn, DriverFaultsKeepThePaperRefuseTheSetAndGrowTheList) {
               counted + 1);
     EXPECT_EQ(ids[counted], 262) << "another client's form, after the six stored ones";
     EXPECT_EQ(State().find("\nfault "), std::string::npos) << State();
+
+    // A size query that under-reports: the driver's write past the caller's heap block is logged, not made.
+    Set(kDriver + std::string("fault DocumentPropertiesW.short 40\n"));
+    Settings(Open(L"Wide", 0));
+    EXPECT_NE(Log().find("out block too small: 244 of 284 bytes"), std::string::npos) << Log();
 }
 
 // --- Observability ---
