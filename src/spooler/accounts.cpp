@@ -1,5 +1,6 @@
-// The account the tool runs as, and whether it is the one signed in to the desktop: an
-// administrator who elevated with their own credentials sets defaults for themselves only.
+// The account the tool runs as, whether it is the one signed in to the desktop (an
+// administrator who elevated with their own credentials sets defaults for themselves only),
+// and whether the process is elevated.
 #include "spooler/spooler.h"
 
 #include <wtsapi32.h>
@@ -87,3 +88,15 @@ bool RunsAsAnotherAccount()
     return !SameName(signedIn.domain, own.domain) || !SameName(signedIn.user, own.user);
 }
 
+bool ProcessIsElevated()
+{
+    HANDLE token = nullptr;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    const bool read = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                      GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size);
+    if (token)
+        CloseHandle(token);
+    // A token that cannot be read counts as elevated: nothing should start elevated by accident.
+    return !read || elevation.TokenIsElevated != 0;
+}

@@ -118,3 +118,6 @@ bool RunsAsAnotherAccount();
 // What RunsAsAnotherAccount asks; tests put their own accounts here.
 extern bool (*ProcessAccountHook)(AccountName* account);
 extern bool (*SessionAccountHook)(AccountName* account);
+// Whether this process's token is elevated (TokenElevation); one that cannot be read counts
+// as elevated.
+bool ProcessIsElevated();
