@@ -358,6 +358,8 @@ protected:
     void TearDown() override
     {
         TrackMenuHook = &TrackPopupMenu;
+        SessionAccountHook = &SessionAccount;
+        ProcessAccountHook = &ProcessAccount;
         ChangesTest::TearDown();
     }
     // A right-click on a row as the list sees it: it tracks the button until it comes up and
@@ -401,6 +403,11 @@ protected:
         return lines;
     }
 };
+
+// The accounts the session and the process's token name; without SessionKnown the session's
+// query fails.
+AccountName SignedIn, Elevating;
+bool SessionKnown;
 
 const int A4Row = 0, HalvesRow = 1, StampRow = 4;
 const wchar_t BrowserNote[] = L"浏览器若记住了上次打印所用的纸张，会继续使用那一种，直到在它的打印窗口中选择一次新纸张。";
@@ -451,6 +458,45 @@ TEST_F(DefaultPaperTest, AUserDefaultIsStoredAtLevel9AndABrowserThenStartsOnIt)
     EXPECT_EQ(L"当前默认纸张：Halves", LastMenu.items.at(0));
     ASSERT_EQ(1u, DefaultLines().size());
     EXPECT_EQ(0u, DefaultLines()[0].find("default-paper user \"Dot\" ")) << DefaultLines()[0];
+}
+
+TEST_F(DefaultPaperTest, TheNoteOnAnotherAccountAppearsOnlyWhenTheTokenIsNotTheSignedInUser)
+{
+    SessionAccountHook = [](AccountName* account) { *account = SignedIn; return SessionKnown; };
+    ProcessAccountHook = [](AccountName* account) { *account = Elevating; return true; };
+    wchar_t name[257] = {};
+    DWORD length = 257;
+    ASSERT_TRUE(GetUserNameW(name, &length));
+    const std::wstring account = name;
+    const std::wstring note = L"注意：本程序以账户 " + account + L" 运行，与登录桌面的用户不同；\u201C当前用户\u201D的默认纸张只对账户 " +
+                              account + L" 生效。";
+    const struct {
+        AccountName session, token;
+        bool known, shown;
+    } cases[] = {
+        {{L"OFFICE-PC", L"lihua"}, {L"OFFICE-PC", L"Administrator"}, true, true},
+        {{L"OFFICE-PC", L"lihua"}, {L"CORP", L"lihua"}, true, true},
+        {{L"OFFICE-PC", L"\u00C4nne"}, {L"office-pc", L"\u00E4NNE"}, true, false}, // Windows ignores case
+        {{L"OFFICE-PC", L"lihua"}, {L"OFFICE-PC", L"Administrator"}, false, false},  // the session's query failed
+    };
+    Open(DriverState());
+    for (const auto& c : cases) {
+        SignedIn = c.session;
+        Elevating = c.token;
+        SessionKnown = c.known;
+        const std::wstring text = Choose(HalvesRow, IDM_DEFAULT_FOR_USER).text;
+        EXPECT_EQ(c.shown, text.find(note) != std::wstring::npos) << "case " << (&c - cases) << "\n" << Narrow(text);
+    }
+}
+
+// Under Wine the session and the token both name the user who runs the tests.
+TEST(Accounts, TheSessionAndTheTokenNameTheSameSignedInUser)
+{
+    AccountName session, token;
+    ASSERT_TRUE(SessionAccount(&session)) << "wtsapi32 did not answer";
+    ASSERT_TRUE(ProcessAccount(&token));
+    EXPECT_FALSE(session.domain.empty() || session.user.empty());
+    EXPECT_EQ(Narrow(session.domain + L"\\" + session.user), Narrow(token.domain + L"\\" + token.user));
 }
 
 TEST_F(DefaultPaperTest, AllUsersNeedsAnAdministratorAndSetsTheGlobalThenTheUserDefault)

@@ -14,6 +14,7 @@
 #include "app/app.h"
 #include "app/desktop_shell.h"
 #include "harness/harness.h"
+#include "spooler/spooler.h"
 #include "style/style.h"
 
 namespace {
@@ -457,6 +458,7 @@ struct ShellCall {
 };
 std::vector<ShellCall> ShellCalls;
 bool DesktopShellThere = true;
+bool Elevated = false; // what the elevation query answers
 
 bool RecordDesktopShellExecute(const wchar_t* file)
 {
@@ -481,6 +483,8 @@ protected:
         DesktopShellThere = true;
         DesktopShellExecuteHook = RecordDesktopShellExecute;
         ShellExecuteHook = RecordShellExecute;
+        Elevated = false;
+        ProcessElevatedHook = [] { return Elevated; };
         UseSpoolerState(OnePrinter);
         ASSERT_NE(nullptr, OpenMainWindow());
         ShowMainWindow();
@@ -497,6 +501,7 @@ protected:
     {
         DesktopShellExecuteHook = &ShellExecuteFromDesktop;
         ShellExecuteHook = &ShellExecuteFromSystem;
+        ProcessElevatedHook = &ProcessIsElevated;
         MainWindowTest::TearDown();
     }
     static void MovePointerTo(POINT screen) { SetCursorPos(screen.x, screen.y); }
@@ -862,6 +867,23 @@ TEST_F(VendorLinkTest, WithoutTheDesktopsShellTheLinkFallsBackToShellExecute)
     EXPECT_EQ(L"https://zeltra.example/", call.file);
     EXPECT_TRUE(call.noParameters && call.noDirectory);
     EXPECT_EQ(SW_SHOWNORMAL, call.show);
+}
+
+// Under Wine every process is elevated; here the token says so, and the desktop's shell is gone.
+TEST_F(VendorLinkTest, ElevatedWithoutTheDesktopsShellTheLinkShowsTheAddressAndStartsNoBrowser)
+{
+    DesktopShellThere = false;
+    Elevated = true;
+    ExpectBox();
+    SendMessageW(MainWindow, WM_LBUTTONUP, 0, MAKELPARAM(780, 39));
+    ASSERT_EQ(1u, ShellCalls.size()) << "ShellExecuteW was called";
+    EXPECT_EQ("desktop", ShellCalls[0].route);
+    const std::vector<RecordedBox> boxes = TakeBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(L"无法以普通用户身份打开浏览器。请在浏览器中访问：\r\nhttps://zeltra.example/", boxes[0].text);
+    EXPECT_EQ(L"Zeltra \u00B7 纸张管理", boxes[0].caption);
+    EXPECT_EQ(BoxIcon::Information, boxes[0].icon);
+    EXPECT_EQ(MainWindow, boxes[0].owner);
 }
 
 // Under Wine the desktop (explorer.exe /desktop) answers the whole route: a script it opens runs.

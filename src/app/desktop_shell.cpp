@@ -9,12 +9,14 @@
 #include <shobjidl.h>
 
 #include "app/app.h"
+#include "forms/forms.h"
 #include "spooler/spooler.h"
 
 const wchar_t VendorAddress[] = L"https://zeltra.example/";
 
 bool (*DesktopShellExecuteHook)(const wchar_t*) = &ShellExecuteFromDesktop;
 HINSTANCE(WINAPI* ShellExecuteHook)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) = &ShellExecuteFromSystem;
+bool (*ProcessElevatedHook)() = &ProcessIsElevated;
 
 namespace {
 
@@ -112,7 +114,13 @@ HINSTANCE WINAPI ShellExecuteFromSystem(HWND owner, LPCWSTR verb, LPCWSTR file, 
 
 void OpenVendorLink()
 {
-    // ShellExecuteW from this elevated process would start the browser elevated too.
-    if (!DesktopShellExecuteHook(VendorAddress))
+    if (DesktopShellExecuteHook(VendorAddress))
+        return;
+    // ShellExecuteW from an elevated process would start the browser elevated too, and as the
+    // administrator whose password was typed, who may not be the signed-in user.
+    if (ProcessElevatedHook())
+        ShowMessage(std::wstring(L"无法以普通用户身份打开浏览器。请在浏览器中访问：\r\n") + VendorAddress, AppTitle,
+                    MB_OK | MB_ICONINFORMATION);
+    else
         ShellExecuteHook(MainWindow, L"open", VendorAddress, nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -12,7 +12,9 @@ bool ShellExecuteFromDesktop(const wchar_t* file);
 // ShellExecuteW, with shell32 loaded from the system folder on first use.
 HINSTANCE WINAPI ShellExecuteFromSystem(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder,
                                         INT show);
-// What OpenVendorLink calls: first the desktop's shell, then ShellExecuteW where that shell is
-// not there; tests put their recorders here.
+// What OpenVendorLink calls: first the desktop's shell; where that shell is not there,
+// ShellExecuteW from a process that is not elevated, and from an elevated one a box that
+// shows the address instead. Tests put their recorders here.
 extern bool (*DesktopShellExecuteHook)(const wchar_t* file);
 extern HINSTANCE(WINAPI* ShellExecuteHook)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+extern bool (*ProcessElevatedHook)();

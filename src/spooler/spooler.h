@@ -100,7 +100,25 @@ PaperOutcome SetDefaultPaper(const std::wstring& printer, const PaperForm& form,
 
 // --- Accounts (accounts.cpp) ---
 
-// The account this process runs as, and whether it differs from the one signed in to the
-// desktop (an administrator who elevated with their own credentials).
+// An account as Windows names it: the domain (the computer's name for a local account) and
+// the user's name.
+struct AccountName {
+    std::wstring domain;
+    std::wstring user;
+};
+// The account this process runs as (GetUserNameW).
 std::wstring ProcessAccountName();
+// The account of this process's token (LookupAccountSidW of its user).
+bool ProcessAccount(AccountName* account);
+// The user signed in to this process's session (WTSQuerySessionInformationW, with wtsapi32
+// from the system folder); false where the query is missing or fails, or names nobody.
+bool SessionAccount(AccountName* account);
+// Whether the two differ, compared without case as Windows does: an administrator who
+// elevated with their own credentials. False where either is unknown.
 bool RunsAsAnotherAccount();
+// What RunsAsAnotherAccount asks; tests put their own accounts here.
+extern bool (*ProcessAccountHook)(AccountName* account);
+extern bool (*SessionAccountHook)(AccountName* account);
+// Whether this process's token is elevated (TokenElevation); one that cannot be read counts
+// as elevated.
+bool ProcessIsElevated();
