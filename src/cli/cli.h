@@ -25,6 +25,7 @@ struct CommandLine {
     std::vector<std::wstring> operands;
     std::wstring printer; // --printer, empty for the default printer
     std::wstring format;  // --format: text, csv or json
+    std::wstring encoding; // --encoding, empty when the file's is to be detected
     bool all = false;      // --all
     bool dryRun = false;   // --dry-run
     bool allUsers = false; // --all-users
@@ -57,7 +58,10 @@ struct FileForm {
 // Reads and checks a whole form file: UTF-8 with or without a BOM, or UTF-16 LE with a BOM;
 // the header line, then name,width_mm,height_mm records under the editor's rules. Every
 // problem found goes to *errors, each with its line number; false when there is any.
-bool ReadFormFile(const std::wstring& path, std::vector<FileForm>* forms, std::vector<std::wstring>* errors);
+// forcedEncoding is --encoding (empty: detected); *encodingName is what the file was read as,
+// for the user ("UTF-8", ...).
+bool ReadFormFile(const std::wstring& path, const std::wstring& forcedEncoding, std::vector<FileForm>* forms,
+                  std::wstring* encodingName, std::vector<std::wstring>* errors);
 // The text that file encoding decodes to; false with *error when it is not valid.
 bool DecodeFileText(const std::string& bytes, std::wstring* text, std::wstring* error);
 // One CSV field, quoted when it holds a comma, quote, line break or edge space (RFC 4180).

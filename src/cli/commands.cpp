@@ -397,7 +397,8 @@ int ImportCommand(const CommandLine& line)
 {
     std::vector<FileForm> wanted;
     std::vector<std::wstring> errors;
-    if (!ReadFormFile(line.operands[0], &wanted, &errors)) {
+    std::wstring encoding;
+    if (!ReadFormFile(line.operands[0], line.encoding, &wanted, &encoding, &errors)) {
         for (const std::wstring& error : errors)
             PrintError(error);
         PrintError(L"没有做任何更改。");

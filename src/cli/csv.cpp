@@ -189,8 +189,10 @@ bool DecodeFileText(const std::string& bytes, std::wstring* text, std::wstring* 
     return true;
 }
 
-bool ReadFormFile(const std::wstring& path, std::vector<FileForm>* forms, std::vector<std::wstring>* errors)
+bool ReadFormFile(const std::wstring& path, const std::wstring&, std::vector<FileForm>* forms,
+                  std::wstring* encodingName, std::vector<std::wstring>* errors)
 {
+    *encodingName = L"UTF-8";
     forms->clear();
     errors->clear();
     std::string bytes;
