@@ -533,7 +533,8 @@ TEST_F(DefaultPaperTest, AFormOutsideTheDriversRangeIsRefusedExplainedAndNothing
 
     const RecordedBox offered = Choose(HalvesRow, IDM_CHECK_PAPER);
     EXPECT_NE(std::wstring::npos, offered.text.find(L"提供纸张\u201CHalves\u201D。\r\n\r\n纸张编号：256\r\n")) << Narrow(offered.text);
-    EXPECT_NE(std::wstring::npos, offered.text.find(L"驱动程序中的尺寸：241.0 \u00D7 140.0 mm")) << Narrow(offered.text);
+    EXPECT_NE(std::wstring::npos, offered.text.find(L"驱动程序中的尺寸：241.0 \u00D7 140.0 mm\r\nChrome 和 Edge 中显示为 140.0 \u00D7 241.0 mm。\r\n\r\n连续纸按英寸打孔：高度 140 mm")) << Narrow(offered.text);
+    EXPECT_EQ(std::wstring::npos, offered.text.find(L"精确到 0.1 mm")) << "the driver's size is the form's";
 
     ChoosePrinter(1); // the laser stops at 216 mm
     const RecordedBox wide = Choose(HalvesRow, IDM_CHECK_PAPER);

@@ -185,6 +185,45 @@ TEST(NameFolding, NamesOfDifferentLengthDiffer) {
 
 // --- Number parsing ------------------------------------------------------------
 
+TEST(BrowserTexts, PapersTurnUprightInMicrometresAndHeightsOffTheInchPitchGetADriftNote) {
+    const BrowserSize turned = BrowserPaperSize(2410, 1400);
+    EXPECT_EQ(140000, turned.width);
+    EXPECT_EQ(241000, turned.height);
+    EXPECT_EQ(241000, BrowserPaperSize(2410, 2794).width);
+    PaperForm receipt;
+    receipt.name = L"Receipt";
+    receipt.width = 241000;
+    receipt.height = 93000;
+    PaperCheck check;
+    check.offered = true;
+    check.paper.width = 2410;
+    check.paper.height = 931; // 0.1 mm off: the driver's size goes to the printer
+    EXPECT_NE(std::wstring::npos, DescribePaperCheck(L"P", receipt, check)
+                                      .find(L"\r\nChrome 和 Edge 中显示为 93.1 \u00D7 241.0 mm。\r\n浏览器按驱动程序的尺寸（精确到 0.1 mm）发送此纸张。"));
+    const struct {
+        int32_t height;
+        const wchar_t* note;
+    } cases[] = {
+        {140000, L"连续纸按英寸打孔：高度 140 mm 与 5.5 英寸（139.7 mm）相差 0.3 mm，每页累积，打印 100 页后约偏移 30 mm。若使用这种连续纸，请把高度改为 139.7 mm。"},
+        {93000, L"连续纸按英寸打孔：高度 93 mm 与 11/3 英寸（93.133 mm）相差 0.133 mm，每页累积，打印 100 页后约偏移 13 mm。若使用这种连续纸，请把高度改为 93.133 mm。"},
+        {101600, L""}, {127000, L""}, {279400, L""},
+        {139660, L""},  // 0.04 mm: less than is told
+        {139650, L"连续纸按英寸打孔：高度 139.65 mm 与 5.5 英寸（139.7 mm）相差 0.05 mm，每页累积，打印 100 页后约偏移 5 mm。若使用这种连续纸，请把高度改为 139.7 mm。"},
+        {139600, L"连续纸按英寸打孔：高度 139.6 mm 与 5.5 英寸（139.7 mm）相差 0.1 mm，每页累积，打印 100 页后约偏移 10 mm。若使用这种连续纸，请把高度改为 139.7 mm。"},
+        {50000, L"连续纸按英寸打孔：高度 50 mm 与 2 英寸（50.8 mm）相差 0.8 mm，每页累积，打印 100 页后约偏移 80 mm。若使用这种连续纸，请把高度改为 50.8 mm。"},
+        {2000000, L""},  // 1.6 mm off: too far to be meant for that paper
+    };
+    for (const auto& c : cases) {
+        PaperForm form;
+        form.name = L"Form";
+        form.width = 241000;
+        form.height = c.height;
+        EXPECT_EQ(c.note, FeedDriftNote(form)) << c.height;
+        form.flags = 2; // a printer driver's form
+        EXPECT_EQ(L"", FeedDriftNote(form)) << "a driver's form: " << c.height;
+    }
+}
+
 TEST(NumberParsing, StopsAtTheFirstCharacterThatIsNotPartOfTheNumber) {
     EXPECT_EQ(ValueOf(L" 241"), 241.0);
     EXPECT_EQ(ConsumedBy(L" 241"), 4u);

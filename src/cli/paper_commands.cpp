@@ -92,7 +92,7 @@ int CheckCommand(const CommandLine& line)
             PrintError(L"检查失败：" + ErrorLine(code));
             return ExitFailed;
         }
-        PrintLine(DescribePaperCheck(printer, form, check));
+        PrintLine(CheckResultText(printer, form, check));
         return check.offered ? ExitDone : ExitFailed;
     }
 

@@ -94,6 +94,22 @@ enum class PaperOutcome {
 // Driver sizes come in tenths of a millimetre, forms in thousandths.
 inline int32_t TenthsToThousandths(LONG tenths) { return static_cast<int32_t>(tenths * 100); }
 
+// A driver's paper as browsers list it: its size in micrometres (thousandths of a millimetre),
+// turned so that the width is not greater than the height.
+struct BrowserSize {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+BrowserSize BrowserPaperSize(LONG widthTenths, LONG heightTenths);
+
+// Continuous paper is perforated at sixths of an inch: the nearest such height to a form's.
+struct FeedPitch {
+    int sixths = 0;           // the height in sixths of an inch
+    int32_t thousandths = 0;  // that height in thousandths of a millimetre, rounded
+    int32_t drift = 0;        // |form height - that height|, thousandths of a millimetre, rounded
+};
+FeedPitch NearestFeedPitch(int32_t height);
+
 // --- Texts both tools show (texts.cpp) ---
 
 // "241.0 × 93.0 mm"
@@ -115,3 +131,8 @@ std::wstring DefaultPaperSetText(const std::wstring& printer, const std::wstring
                                  const std::wstring& account, bool otherAccount);
 std::wstring DefaultPaperNotOfferedText(const std::wstring& printer, const PaperForm& form, const PaperCheck& check);
 std::wstring DefaultPaperRefusedText(const std::wstring& current);
+// What the check of a form tells: DescribePaperCheck, and for a user form whose height lies
+// just off the inch pitch of continuous paper, how far each page drifts.
+std::wstring CheckResultText(const std::wstring& printer, const PaperForm& form, const PaperCheck& check);
+// The drift note alone; empty when the form has none.
+std::wstring FeedDriftNote(const PaperForm& form);

@@ -21,6 +21,81 @@ std::wstring SpoolerMissingText(const std::wstring& missing)
     return L"无法加载系统打印组件（" + missing + L"）。\r\n请确认打印后台处理程序（Print Spooler）服务可用。";
 }
 
+namespace {
+
+const int32_t SixthOfAnInchTimesThree = 12700; // 25.4 mm / 6, in thousandths of a millimetre, times 3
+const int32_t BrowserTolerance = 50;            // 0.05 mm: a browser sends the driver's size
+const int32_t DriftShownFrom = 50, DriftShownTo = 1000;
+
+int32_t Distance(int32_t a, int32_t b) { return a > b ? a - b : b - a; }
+
+// What browsers will list for the paper, and whether they then send another size than the form's.
+std::wstring BrowserLine(const PaperForm& form, const DriverPaper& paper)
+{
+    const BrowserSize size = BrowserPaperSize(paper.width, paper.height);
+    std::wstring line = L"\r\nChrome 和 Edge 中显示为 " + FormatSizeText(size.width, size.height) + L"。";
+    if (Distance(form.width, TenthsToThousandths(paper.width)) > BrowserTolerance ||
+        Distance(form.height, TenthsToThousandths(paper.height)) > BrowserTolerance)
+        line += L"\r\n浏览器按驱动程序的尺寸（精确到 0.1 mm）发送此纸张。";
+    return line;
+}
+
+// n/6 inch as people write it: a whole or half number, else the fraction in lowest terms.
+std::wstring InchText(int sixths)
+{
+    if (sixths % 6 == 0)
+        return DecimalText(static_cast<uint64_t>(sixths / 6));
+    if (sixths % 3 == 0)
+        return DecimalText(static_cast<uint64_t>(sixths / 6)) + L".5";
+    const int common = sixths % 2 == 0 ? 2 : 1;
+    return DecimalText(static_cast<uint64_t>(sixths / common)) + L"/" + DecimalText(static_cast<uint64_t>(6 / common));
+}
+
+} // namespace
+
+BrowserSize BrowserPaperSize(LONG widthTenths, LONG heightTenths)
+{
+    BrowserSize size;
+    size.width = TenthsToThousandths(widthTenths < heightTenths ? widthTenths : heightTenths);
+    size.height = TenthsToThousandths(widthTenths < heightTenths ? heightTenths : widthTenths);
+    return size;
+}
+
+FeedPitch NearestFeedPitch(int32_t height)
+{
+    // In thirds of a thousandth, every pitch is a whole number: n × 12700.
+    const long long thirds = 3LL * height;
+    FeedPitch pitch;
+    pitch.sixths = static_cast<int>((thirds + SixthOfAnInchTimesThree / 2) / SixthOfAnInchTimesThree);
+    const long long exact = static_cast<long long>(pitch.sixths) * SixthOfAnInchTimesThree;
+    pitch.thousandths = static_cast<int32_t>((exact + 1) / 3);
+    const long long off = thirds > exact ? thirds - exact : exact - thirds;
+    pitch.drift = static_cast<int32_t>((off + 1) / 3);
+    return pitch;
+}
+
+std::wstring FeedDriftNote(const PaperForm& form)
+{
+    if (IsProtectedForm(form.flags) || form.height <= 0)
+        return std::wstring();
+    const FeedPitch pitch = NearestFeedPitch(form.height);
+    if (pitch.drift < DriftShownFrom || pitch.drift > DriftShownTo)
+        return std::wstring();
+    // Over 100 pages, in whole millimetres: drift × 100 / 1000, rounded.
+    const long long thirds = 3LL * form.height - static_cast<long long>(pitch.sixths) * SixthOfAnInchTimesThree;
+    const uint64_t hundredPages = static_cast<uint64_t>((thirds < 0 ? -thirds : thirds) + 15) / 30;
+    return L"连续纸按英寸打孔：高度 " + ExactMillimetres(form.height) + L" mm 与 " + InchText(pitch.sixths) + L" 英寸（" +
+           ExactMillimetres(pitch.thousandths) + L" mm）相差 " + ExactMillimetres(pitch.drift) +
+           L" mm，每页累积，打印 100 页后约偏移 " + DecimalText(hundredPages) + L" mm。若使用这种连续纸，请把高度改为 " +
+           ExactMillimetres(pitch.thousandths) + L" mm。";
+}
+
+std::wstring CheckResultText(const std::wstring& printer, const PaperForm& form, const PaperCheck& check)
+{
+    const std::wstring note = FeedDriftNote(form);
+    return DescribePaperCheck(printer, form, check) + (note.empty() ? std::wstring() : L"\r\n\r\n" + note);
+}
+
 std::wstring DefaultPaperName(const std::wstring& name, WORD id)
 {
     return name.empty() ? L"驱动程序列表中没有的纸张（编号 " + DecimalText(id) + L"）" : name;
@@ -30,8 +105,10 @@ std::wstring DescribePaperCheck(const std::wstring& printer, const PaperForm& fo
 {
     const std::wstring subject = L"打印机\u201C" + printer + L"\u201D的驱动程序";
     if (check.offered) {
-        return subject + L"提供纸张\u201C" + form.name + L"\u201D。\r\n\r\n纸张编号：" + DecimalText(check.paper.id) + L"\r\n驱动程序中的名称：" + check.paper.name + L"\r\n驱动程序中的尺寸：" +
-               FormatSizeText(TenthsToThousandths(check.paper.width), TenthsToThousandths(check.paper.height));
+        return subject + L"提供纸张\u201C" + form.name + L"\u201D。\r\n\r\n纸张编号：" + DecimalText(check.paper.id) +
+               L"\r\n驱动程序中的名称：" + check.paper.name + L"\r\n驱动程序中的尺寸：" +
+               FormatSizeText(TenthsToThousandths(check.paper.width), TenthsToThousandths(check.paper.height)) +
+               BrowserLine(form, check.paper);
     }
     std::wstring text = subject + L"没有提供纸张\u201C" + form.name + L"\u201D（" +
                         FormatSizeText(form.width, form.height) + L"），浏览器的纸张列表里不会出现它。\r\n\r\n";

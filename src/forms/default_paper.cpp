@@ -79,7 +79,7 @@ void CheckPaper(const std::wstring& printer, const PaperForm& form)
         ShowFailure(L"检查失败", code);
         return;
     }
-    ShowMessage(DescribePaperCheck(printer, form, check), AppTitle, Notice);
+    ShowMessage(CheckResultText(printer, form, check), AppTitle, Notice);
 }
 
 } // namespace
