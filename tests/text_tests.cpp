@@ -190,6 +190,25 @@ TEST(BrowserTexts, PapersTurnUprightInMicrometresAndHeightsOffTheInchPitchGetADr
     EXPECT_EQ(140000, turned.width);
     EXPECT_EQ(241000, turned.height);
     EXPECT_EQ(241000, BrowserPaperSize(2410, 2794).width);
+    EXPECT_EQ(L"{\"name\":\"custom\",\"custom_size\":{\"width\":140000,\"height\":241000}}", BrowserPolicyValue(turned));
+    const struct {
+        const wchar_t* value;
+        bool parsed;
+        int32_t width, height;
+    } policies[] = {
+        {L"{\"name\":\"custom\",\"custom_size\":{\"width\":140000,\"height\":241000}}", true, 140000, 241000},
+        {L"{ \"custom_size\": { \"height\": 297000, \"width\": 210000 }, \"name\": \"custom\" }", true, 210000, 297000},
+        {L"{\"name\":\"iso_a4_210x297mm\"}", false, 0, 0},
+        {L"{\"name\":\"custom\",\"custom_size\":{\"width\":140000.5,\"height\":241000}}", false, 0, 0},
+        {L"{\"name\":\"custom\",\"custom_size\":{\"width\":99999999999,\"height\":1}}", false, 0, 0},
+        {L"", false, 0, 0},
+    };
+    for (const auto& p : policies) {
+        BrowserSize read;
+        EXPECT_EQ(p.parsed, ParseBrowserPolicyValue(p.value, &read)) << &p - policies;
+        if (p.parsed)
+            EXPECT_TRUE(read.width == p.width && read.height == p.height) << &p - policies;
+    }
     PaperForm receipt;
     receipt.name = L"Receipt";
     receipt.width = 241000;

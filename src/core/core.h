@@ -102,6 +102,12 @@ struct BrowserSize {
 };
 BrowserSize BrowserPaperSize(LONG widthTenths, LONG heightTenths);
 
+// The machine policy value with which Chrome and Edge start on a paper of that size:
+// {"name":"custom","custom_size":{"width":W,"height":H}}, micrometres.
+std::wstring BrowserPolicyValue(const BrowserSize& size);
+// The size such a value names; false for any other value.
+bool ParseBrowserPolicyValue(const std::wstring& value, BrowserSize* size);
+
 // Continuous paper is perforated at sixths of an inch: the nearest such height to a form's.
 struct FeedPitch {
     int sixths = 0;           // the height in sixths of an inch

@@ -1,6 +1,8 @@
 // The texts both tools show: sizes, the status summary, and what became of a default paper.
 #include "core/core.h"
 
+#include <cwchar>
+
 std::wstring FormatSizeText(int32_t width, int32_t height)
 {
     return FormatMillimetres(width) + L" \u00D7 " + FormatMillimetres(height) + L" mm";
@@ -59,6 +61,44 @@ BrowserSize BrowserPaperSize(LONG widthTenths, LONG heightTenths)
     size.width = TenthsToThousandths(widthTenths < heightTenths ? widthTenths : heightTenths);
     size.height = TenthsToThousandths(widthTenths < heightTenths ? heightTenths : widthTenths);
     return size;
+}
+
+std::wstring BrowserPolicyValue(const BrowserSize& size)
+{
+    return L"{\"name\":\"custom\",\"custom_size\":{\"width\":" + DecimalText(static_cast<uint64_t>(size.width)) +
+           L",\"height\":" + DecimalText(static_cast<uint64_t>(size.height)) + L"}}";
+}
+
+bool ParseBrowserPolicyValue(const std::wstring& value, BrowserSize* size)
+{
+    // Written by hand as often as by a tool: spaces may stand between the tokens, and the
+    // members in any order, but the name must be custom and both sizes whole numbers.
+    std::wstring compact;
+    for (wchar_t c : value)
+        if (c != L' ' && c != L'\t' && c != L'\r' && c != L'\n')
+            compact += c;
+    const size_t inner = compact.find(L"\"custom_size\":{");
+    if (compact.find(L"\"name\":\"custom\"") == std::wstring::npos || inner == std::wstring::npos)
+        return false;
+    const std::wstring members = compact.substr(inner, compact.find(L'}', inner) - inner);
+    const struct {
+        const wchar_t* key;
+        int32_t* field;
+    } numbers[] = {{L"\"width\":", &size->width}, {L"\"height\":", &size->height}};
+    for (const auto& number : numbers) {
+        const size_t at = members.find(number.key);
+        if (at == std::wstring::npos)
+            return false;
+        const wchar_t* digits = members.c_str() + at + std::wcslen(number.key);
+        long long read = 0;
+        size_t count = 0;
+        for (; digits[count] >= L'0' && digits[count] <= L'9' && read <= 0x7FFFFFFF; ++count)
+            read = read * 10 + (digits[count] - L'0');
+        if (count == 0 || read > 0x7FFFFFFF || (digits[count] != L',' && digits[count] != L'}' && digits[count] != L'\0'))
+            return false;
+        *number.field = static_cast<int32_t>(read);
+    }
+    return true;
 }
 
 FeedPitch NearestFeedPitch(int32_t height)

@@ -122,3 +122,19 @@ extern bool (*SessionAccountHook)(AccountName* account);
 // Whether this process's token is elevated (TokenElevation); one that cannot be read counts
 // as elevated.
 bool ProcessIsElevated();
+
+// --- The browsers' paper policy (browser_policy.cpp) ---
+
+struct BrowserPolicyKey {
+    const wchar_t* browser; // "Chrome", "Edge"
+    const wchar_t* key;     // under HKEY_LOCAL_MACHINE
+};
+extern const BrowserPolicyKey BrowserPolicyKeys[];
+extern const size_t BrowserPolicyCount;
+// PrintingPaperSizeDefault as the browser finds it; *present is false when there is none. A
+// value that is not a string is present with an empty *value.
+DWORD ReadBrowserPaperPolicy(const BrowserPolicyKey& browser, std::wstring* value, bool* present);
+// Writing and deleting need administrator rights (ERROR_ACCESS_DENIED otherwise).
+DWORD WriteBrowserPaperPolicy(const BrowserPolicyKey& browser, const std::wstring& value);
+// *existed says whether there was a value to delete.
+DWORD ClearBrowserPaperPolicy(const BrowserPolicyKey& browser, bool* existed);
