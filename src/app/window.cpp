@@ -36,6 +36,7 @@ HWND AddButton;
 
 namespace {
 
+// The outer size at 96 DPI; the controls and the face are laid out in 96-DPI pixels for it.
 const int MainWindowWidth = 916;
 const int MainWindowHeight = 620;
 const DWORD MainWindowStyle = WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -320,8 +321,31 @@ HWND CreateMainWindow(HINSTANCE instance)
     windowClass.lpszClassName = MainWindowClass;
     RegisterClassExW(&windowClass);
 
-    return CreateWindowExW(0, MainWindowClass, AppTitle, MainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                           MainWindowWidth, MainWindowHeight, nullptr, nullptr, instance, nullptr);
+    const SIZE size = MainWindowSize(SystemFunction<AdjustForDpiProc>(L"user32.dll", "AdjustWindowRectExForDpi"));
+    return CreateWindowExW(0, MainWindowClass, AppTitle, MainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
+                           size.cy, nullptr, nullptr, instance, nullptr);
+}
+
+SIZE MainWindowSize(AdjustForDpiProc adjustForDpi)
+{
+    const int dpi = SystemDpi();
+    RECT atDpi = {};
+    RECT at96 = {};
+    if (adjustForDpi) {
+        adjustForDpi(&atDpi, MainWindowStyle, FALSE, 0, static_cast<UINT>(dpi));
+        adjustForDpi(&at96, MainWindowStyle, FALSE, 0, 96);
+    } else {
+        // Windows 7 to 10 1511 tell a DPI-aware process the frame and caption at the system DPI
+        // only. Scaled back and rounded down, they come out at most as large as the real 96-DPI
+        // ones, as the frame's lines and the caption's padding grow more slowly than the DPI if
+        // at all: the client area is then at least its 96-DPI size, a few pixels larger at most.
+        AdjustWindowRectEx(&atDpi, MainWindowStyle, FALSE, 0);
+        at96.right = (atDpi.right - atDpi.left) * 96 / dpi;
+        at96.bottom = (atDpi.bottom - atDpi.top) * 96 / dpi;
+    }
+    const int grownWidth = (atDpi.right - atDpi.left) - (at96.right - at96.left);
+    const int grownHeight = (atDpi.bottom - atDpi.top) - (at96.bottom - at96.top);
+    return SIZE{MainWindowWidth + grownWidth, MainWindowHeight + grownHeight};
 }
 
 namespace {
