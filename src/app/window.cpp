@@ -81,6 +81,10 @@ const UINT RightFormat = LabelFormat | DT_RIGHT;
 
 const POINT LogoAt = {28, 22};
 
+// The control that had the focus when the window was last deactivated (a message box it owns
+// deactivates it too); null until then.
+HWND FocusBeforeDeactivation;
+
 // The face painted under the controls, in paint order: the panels before the labels on them.
 const FaceItem FaceItems[] = {
     {AppTitle, {74, 20, 330, 58}, &UiBoldFont, ColorText, LabelFormat},
@@ -149,6 +153,7 @@ void SetUpControl(int id)
 LRESULT OnCreate(HWND window)
 {
     MainWindow = window;
+    FocusBeforeDeactivation = nullptr;
     CreateStyleObjects(AppInstance, IDB_LOGO);
     for (const ChildControl& control : ChildControls) {
         *control.handle = CreateChild(control.className, control.text, control.style, 0, 0, 0, 0, control.id);
@@ -170,6 +175,25 @@ LRESULT OnPaint(HWND window)
     PaintMainWindowFace(dc);
     EndPaint(window, &paint);
     return 0;
+}
+
+// Left to DefWindowProc, activation puts the focus on the window itself, where no key reaches a
+// control (Shift+F10 and the menu key do nothing): it goes back to the control that had it, or
+// to the form list when that one cannot take it.
+LRESULT OnActivate(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window, focus))
+            FocusBeforeDeactivation = focus;
+    } else if (!HIWORD(wParam)) { // minimised windows keep no focus
+        HWND target = FocusBeforeDeactivation;
+        if (!target || !IsChild(window, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
+            target = FormList;
+        SetFocus(target);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT OnSetCursor(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -269,6 +293,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnPaint(window);
     case WM_ERASEBKGND:
         return 1;
+    case WM_ACTIVATE:
+        return OnActivate(window, message, wParam, lParam);
     case WM_SETCURSOR:
         return OnSetCursor(window, message, wParam, lParam);
     case WM_DRAWITEM: {
