@@ -838,14 +838,12 @@ std::wstring Variable(const wchar_t* name)
 // registry when a process starts; its exit code.
 DWORD RunThisProgramAtDpi(DWORD dpi, const std::wstring& tests)
 {
-    HKEY desktop = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0,
-                                           KEY_QUERY_VALUE | KEY_SET_VALUE, &desktop));
+    const wchar_t* desktop = L"Control Panel\\Desktop";
     DWORD before = 0;
     DWORD size = sizeof(before);
-    const bool hadValue = RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before),
-                                           &size) == ERROR_SUCCESS;
-    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
+    const bool hadValue =
+        RegGetValueW(HKEY_CURRENT_USER, desktop, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &before, &size) == 0;
+    EXPECT_EQ(0, RegSetKeyValueW(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi)));
 
     wchar_t exe[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -861,10 +859,9 @@ DWORD RunThisProgramAtDpi(DWORD dpi, const std::wstring& tests)
         CloseHandle(info.hProcess);
     }
     if (hadValue)
-        RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before), sizeof(before));
+        RegSetKeyValueW(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &before, sizeof(before));
     else
-        RegDeleteValueW(desktop, L"LogPixels");
-    RegCloseKey(desktop);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, desktop, L"LogPixels");
     return exitCode;
 }
 
