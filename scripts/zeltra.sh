@@ -6,7 +6,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="${ZELTRA_BUILD_DIR:-$here/build}"
 packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-          wine wine64 xvfb xauth fonts-wqy-microhei locales googletest icoutils imagemagick python3)
+          wine wine64 fonts-wine xvfb xauth fonts-wqy-microhei locales googletest icoutils imagemagick python3)
 wine64=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 
@@ -65,6 +65,11 @@ start_wine() {
         "$wineserver" -w
         touch "$WINEPREFIX/.zeltra-ready"
     fi
+    # Wine draws its caption buttons with Marlett ("0 1 r" without it) but does not load it from
+    # /usr/share/wine/fonts, so it goes into the prefix; it alone: Tahoma there would become the
+    # caption font, which has no Chinese. Checked every start, for prefixes made before this.
+    local marlett=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    [ -f "$fonts/marlett.ttf" ] || { [ -f "$marlett" ] && cp "$marlett" "$fonts/"; } || true
     if [ -z "${DISPLAY:-}" ] || [ "${ZELTRA_OWN_DISPLAY:-1}" = 1 ]; then
         local n=$(( 90 + RANDOM % 400 ))
         while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done

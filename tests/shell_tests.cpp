@@ -250,6 +250,31 @@ TEST_F(ShellTest, UnroutedCommandsAndEditNotificationsChangeNothing)
     EXPECT_EQ(status, TextOf(StatusText));
 }
 
+TEST_F(ShellTest, ActivationGivesTheFocusBackToItsControlOrElseToTheFormList)
+{
+    UseSpoolerState(OnePrinter);
+    ASSERT_NE(nullptr, OpenMainWindow());
+    ShowMainWindow();
+    EXPECT_EQ(FormList, GetFocus()) << "first activation";
+
+    // A message box the window owns deactivates it: an invalid width added from the keyboard.
+    SetFocus(WidthEdit);
+    TypeInto(WidthEdit, L"5");
+    ExpectBox(IDOK);
+    SendMessageW(MainWindow, WM_COMMAND, IDC_ADD_BUTTON, reinterpret_cast<LPARAM>(AddButton));
+    PumpPending();
+    ASSERT_EQ(1u, TakeBoxes().size());
+    EXPECT_EQ(WidthEdit, GetFocus()) << "after the message box";
+
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr, nullptr, nullptr,
+                                 nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == other; })) << "the other window never became active";
+    SetActiveWindow(MainWindow);
+    PumpPending();
+    EXPECT_EQ(WidthEdit, GetFocus()) << "after another window was active";
+    DestroyWindow(other);
+}
+
 // --- Resources of the built executable ---
 
 namespace {

@@ -101,6 +101,31 @@ bool AreaHasInk(const Picture& picture, const RECT& area, COLORREF background)
     return false;
 }
 
+// The bounds of the pixels in the area that differ from the background; empty for none.
+RECT InkBounds(const Picture& picture, const RECT& area, COLORREF background)
+{
+    RECT ink = {};
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x) {
+            const RECT pixel = {x, y, x + 1, y + 1};
+            if (PixelAt(picture, x, y) != background)
+                UnionRect(&ink, &ink, &pixel);
+        }
+    return ink;
+}
+
+// What DrawTextW needs for one line of the text in the font.
+SIZE TextSize(const std::wstring& text, HFONT font)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    RECT box = {};
+    DrawTextW(dc, text.c_str(), -1, &box, DT_SINGLELINE | DT_CALCRECT);
+    SelectObject(dc, oldFont);
+    DeleteDC(dc);
+    return SIZE{box.right, box.bottom};
+}
+
 // --- The painted face, on a popup whose client area is exactly the main window's width ---
 
 const int FaceWidth = 916;
@@ -206,33 +231,54 @@ TEST_F(FaceTest, MissingLogoLeavesPageColourAndKeepsTheTitle)
     EXPECT_TRUE(AreaHolds(face, RECT{74, 20, 330, 58}, ColorText)) << "the title is missing";
 }
 
+struct FaceLabel {
+    const char* label;
+    const wchar_t* text;
+    RECT rect;
+    COLORREF color;
+    bool right; // right-aligned, so a text too long for it is cut on the left
+};
+const FaceLabel FaceLabels[] = {
+    {"title", L"Zeltra \u00B7 纸张管理", {74, 20, 330, 58}, ColorText, false},
+    {"vendor link", L"zeltra.example", {700, 20, 862, 58}, ColorTextMuted, true},
+    {"打印机", L"打印机", {40, 84, 96, 108}, ColorText, false},
+    {"纸张规格", L"纸张规格", {40, 150, 140, 180}, ColorText, false},
+    {"搜索", L"搜索", {300, 184, 342, 208}, ColorTextMuted, true},
+    {"纸张设置", L"纸张设置", {626, 150, 740, 180}, ColorText, false},
+    {"快速规格", L"快速规格", {626, 196, 740, 220}, ColorTextMuted, false},
+    {"名称", L"名称", {626, 350, 676, 374}, ColorText, false},
+    {"宽度", L"宽度", {626, 392, 676, 416}, ColorText, false},
+    {"高度", L"高度", {626, 434, 676, 458}, ColorText, false},
+    {"mm of width", L"mm", {824, 392, 852, 416}, ColorTextMuted, false},
+    {"mm of height", L"mm", {824, 434, 852, 458}, ColorTextMuted, false},
+};
+
 TEST_F(FaceTest, EveryLabelIsDrawnInItsColourInsideItsRectangle)
 {
     const Picture face = RenderFace();
-    const struct {
-        const char* label;
-        RECT rect;
-        COLORREF color;
-    } labels[] = {
-        {"title", {74, 20, 330, 58}, ColorText},
-        {"vendor link", {700, 20, 862, 58}, ColorTextMuted},
-        {"打印机", {40, 84, 96, 108}, ColorText},
-        {"纸张规格", {40, 150, 140, 180}, ColorText},
-        {"搜索", {300, 184, 342, 208}, ColorTextMuted},
-        {"纸张设置", {626, 150, 740, 180}, ColorText},
-        {"快速规格", {626, 196, 740, 220}, ColorTextMuted},
-        {"名称", {626, 350, 676, 374}, ColorText},
-        {"宽度", {626, 392, 676, 416}, ColorText},
-        {"高度", {626, 434, 676, 458}, ColorText},
-        {"mm of width", {824, 392, 852, 416}, ColorTextMuted},
-        {"mm of height", {824, 434, 852, 458}, ColorTextMuted},
-    };
-    for (const auto& label : labels) {
+    for (const FaceLabel& label : FaceLabels) {
         EXPECT_TRUE(AreaHolds(face, label.rect, label.color)) << label.label << ": no pixel of " << Rgb(label.color);
         // Grey text cannot produce the darker text colour, even anti-aliased.
         if (label.color == ColorTextMuted) {
             EXPECT_FALSE(AreaHolds(face, label.rect, ColorText)) << label.label << " is drawn in the main text colour";
         }
+    }
+}
+
+// Run at 96 DPI and again at 144 (DpiWindowTest below): the rectangles stay, the fonts must fit them.
+TEST_F(FaceTest, EveryLabelFitsItsRectangleAtAnyDpi)
+{
+    const Picture face = RenderFace();
+    for (const FaceLabel& label : FaceLabels) {
+        const RECT& r = label.rect;
+        const SIZE text = TextSize(label.text, UiBoldFont); // the wider of the two fonts
+        EXPECT_LE(text.cx, r.right - r.left) << label.label << " is too wide";
+        EXPECT_LE(text.cy, r.bottom - r.top) << label.label << " is too tall";
+        // A text that does not fit is cut at its rectangle, so its ink reaches the edge it overflows.
+        const RECT ink = InkBounds(face, r, PixelAt(face, r.left, r.top));
+        ASSERT_LT(ink.top, ink.bottom) << label.label << " left no ink";
+        EXPECT_TRUE(ink.top > r.top && ink.bottom < r.bottom) << label.label << " is cut at the top or bottom";
+        EXPECT_TRUE(label.right ? ink.left > r.left : ink.right < r.right) << label.label << " is cut at its end";
     }
 }
 
@@ -699,14 +745,7 @@ Picture BoxPicture(HWND box)
 // The bounds of the text's ink: every pixel inside the frame that is not the panel's white.
 RECT InkInsideFrame(const Picture& picture)
 {
-    RECT ink = {};
-    for (int y = 1; y < picture.height - 1; ++y)
-        for (int x = 1; x < picture.width - 1; ++x) {
-            const RECT pixel = {x, y, x + 1, y + 1};
-            if (PixelAt(picture, x, y) != ColorPanel)
-                UnionRect(&ink, &ink, &pixel);
-        }
-    return ink;
+    return InkBounds(picture, RECT{1, 1, picture.width - 1, picture.height - 1}, ColorPanel);
 }
 
 TEST_F(EditFrameTest, TextStartsSevenPixelsInsideTheFrameInTheMiddleOfTheBox)
@@ -775,6 +814,108 @@ TEST(EditText, RowIsInsideTheFrameAndCentredAndNeverOverIt)
                  {21, {1, 2, 135, 23}}, {22, {1, 1, 135, 23}}, {26, {1, 1, 135, 23}}};
     for (const auto& c : cases)
         EXPECT_EQ(RectText(c.expected), RectText(EditTextRect(136, 24, c.lineHeight))) << "line " << c.lineHeight;
+}
+
+// --- At a display scale of 150 % ---
+
+// Set only in the second run of this program, which the first starts at 144 DPI.
+const wchar_t ScaledDpiVariable[] = L"ZELTRA_TEST_DPI";
+const wchar_t FirstClientVariable[] = L"ZELTRA_TEST_CLIENT"; // the first run's client area, "WxH"
+const wchar_t ScaledTests[] = L"FaceTest.EveryLabelFitsItsRectangleAtAnyDpi:DpiWindowTest.*";
+
+class DpiWindowTest : public StyledWindowTest {};
+
+int ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+std::wstring Variable(const wchar_t* name)
+{
+    wchar_t value[64] = {};
+    return GetEnvironmentVariableW(name, value, 64) < 64 ? value : L"";
+}
+
+// This program again with only the given tests, at the display scale Wine reads from the
+// registry when a process starts; its exit code.
+DWORD RunThisProgramAtDpi(DWORD dpi, const std::wstring& tests)
+{
+    const wchar_t* desktop = L"Control Panel\\Desktop";
+    DWORD before = 0;
+    DWORD size = sizeof(before);
+    const bool hadValue =
+        RegGetValueW(HKEY_CURRENT_USER, desktop, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &before, &size) == 0;
+    EXPECT_EQ(0, RegSetKeyValueW(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi)));
+
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(exe) + L"\" --gtest_filter=" + tests;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    DWORD exitCode = 0xFFFFFFFF;
+    if (CreateProcessW(exe, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 60000)) << "the second run did not end";
+        GetExitCodeProcess(info.hProcess, &exitCode);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    if (hadValue)
+        RegSetKeyValueW(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &before, sizeof(before));
+    else
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, desktop, L"LogPixels");
+    return exitCode;
+}
+
+TEST_F(DpiWindowTest, EveryButtonCaptionFitsInsideItsOutline)
+{
+    for (HWND button : {RefreshButton, PresetHalfButton, PresetThirdButton, Preset101Button, Preset127Button,
+                        DeleteButton, ModifyButton, AddButton}) {
+        const std::string what = Narrow(TextOf(button));
+        const Picture picture = BoxPicture(button);
+        const SIZE text = TextSize(TextOf(button), reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
+        EXPECT_LE(text.cx, picture.width - 2) << what << " is wider than the inside of its outline";
+        EXPECT_LE(text.cy, picture.height - 2) << what << " is taller than the inside of its outline";
+        // The caption is centred: one cut at the sides leaves ink next to the outline on both.
+        const COLORREF fill = PixelAt(picture, picture.width / 2, 2);
+        const RECT ink = InkBounds(picture, RECT{1, 4, picture.width - 1, picture.height - 4}, fill);
+        ASSERT_LT(ink.left, ink.right) << what << " left no ink";
+        EXPECT_TRUE(ink.left > 1 && ink.right < picture.width - 1) << what << ": ink " << RectText(ink);
+    }
+}
+
+// The main window at 144 DPI, in a second run of this program: the client area of the first
+// run, at 96 DPI, and every text inside its rectangle (the tests in ScaledTests).
+TEST_F(DpiWindowTest, At150PercentTheClientAreaKeepsItsSizeAndEveryTextFits)
+{
+    RECT client;
+    GetClientRect(MainWindow, &client);
+    const std::wstring clientSize = std::to_wstring(client.right) + L"x" + std::to_wstring(client.bottom);
+    RECT outer;
+    GetWindowRect(MainWindow, &outer);
+    const SIZE scaledBack = MainWindowSize(nullptr); // the size before Windows 10 1607
+    const std::wstring scaledDpi = Variable(ScaledDpiVariable);
+    if (!scaledDpi.empty()) {
+        ASSERT_EQ(std::stoi(scaledDpi), ScreenDpi()) << "this run did not start at the display scale asked for";
+        EXPECT_EQ(Narrow(Variable(FirstClientVariable)), Narrow(clientSize)) << "client area at 144 DPI";
+        // Scaled back from 144 DPI, the frame and caption make a window a few pixels larger at most.
+        EXPECT_GE(scaledBack.cx, outer.right - outer.left);
+        EXPECT_GE(scaledBack.cy, outer.bottom - outer.top);
+        EXPECT_LE(scaledBack.cx, outer.right - outer.left + 4);
+        EXPECT_LE(scaledBack.cy, outer.bottom - outer.top + 4);
+        return;
+    }
+    ASSERT_EQ(96, ScreenDpi()) << "the suite runs at 100 %";
+    EXPECT_EQ(916, scaledBack.cx);
+    EXPECT_EQ(620, scaledBack.cy);
+    SetEnvironmentVariableW(ScaledDpiVariable, L"144");
+    SetEnvironmentVariableW(FirstClientVariable, clientSize.c_str());
+    EXPECT_EQ(0u, RunThisProgramAtDpi(144, ScaledTests)) << "the run at 144 DPI failed (its output is above)";
+    SetEnvironmentVariableW(ScaledDpiVariable, nullptr);
+    SetEnvironmentVariableW(FirstClientVariable, nullptr);
 }
 
 // --- The check box's label ---

@@ -29,6 +29,14 @@ extern HWND DeleteButton;     // IDC_DELETE_BUTTON
 extern HWND ModifyButton;     // IDC_MODIFY_BUTTON
 extern HWND AddButton;        // IDC_ADD_BUTTON
 
+// AdjustWindowRectExForDpi's type: user32 has it from Windows 10 1607 on, so it is looked up.
+typedef BOOL(WINAPI* AdjustForDpiProc)(RECT* rect, DWORD style, BOOL menu, DWORD exStyle, UINT dpi);
+// The main window's outer size at the system DPI: its client area as large as at 96 DPI on this
+// system (916 x 620 outside), the frame and caption as large as this DPI makes them. Without
+// adjustForDpi (null before Windows 10 1607) the 96-DPI frame and caption are scaled back from the
+// system DPI's.
+SIZE MainWindowSize(AdjustForDpiProc adjustForDpi);
+
 // Start-up steps 1 to 5: DPI awareness, common controls, class, window.
 // Returns the created (not yet shown) main window, or NULL.
 HWND CreateMainWindow(HINSTANCE instance);

@@ -36,6 +36,7 @@ HWND AddButton;
 
 namespace {
 
+// The outer size at 96 DPI; the controls and the face are laid out in 96-DPI pixels for it.
 const int MainWindowWidth = 916;
 const int MainWindowHeight = 620;
 const DWORD MainWindowStyle = WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -79,6 +80,10 @@ const UINT LabelFormat = DT_VCENTER | DT_SINGLELINE;
 const UINT RightFormat = LabelFormat | DT_RIGHT;
 
 const POINT LogoAt = {28, 22};
+
+// The control that had the focus when the window was last deactivated (a message box it owns
+// deactivates it too); null until then.
+HWND FocusBeforeDeactivation;
 
 // The face painted under the controls, in paint order: the panels before the labels on them.
 const FaceItem FaceItems[] = {
@@ -148,6 +153,7 @@ void SetUpControl(int id)
 LRESULT OnCreate(HWND window)
 {
     MainWindow = window;
+    FocusBeforeDeactivation = nullptr;
     CreateStyleObjects(AppInstance, IDB_LOGO);
     for (const ChildControl& control : ChildControls) {
         *control.handle = CreateChild(control.className, control.text, control.style, 0, 0, 0, 0, control.id);
@@ -169,6 +175,25 @@ LRESULT OnPaint(HWND window)
     PaintMainWindowFace(dc);
     EndPaint(window, &paint);
     return 0;
+}
+
+// Left to DefWindowProc, activation puts the focus on the window itself, where no key reaches a
+// control (Shift+F10 and the menu key do nothing): it goes back to the control that had it, or
+// to the form list when that one cannot take it.
+LRESULT OnActivate(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window, focus))
+            FocusBeforeDeactivation = focus;
+    } else if (!HIWORD(wParam)) { // minimised windows keep no focus
+        HWND target = FocusBeforeDeactivation;
+        if (!target || !IsChild(window, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
+            target = FormList;
+        SetFocus(target);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT OnSetCursor(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -268,6 +293,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnPaint(window);
     case WM_ERASEBKGND:
         return 1;
+    case WM_ACTIVATE:
+        return OnActivate(window, message, wParam, lParam);
     case WM_SETCURSOR:
         return OnSetCursor(window, message, wParam, lParam);
     case WM_DRAWITEM: {
@@ -320,8 +347,31 @@ HWND CreateMainWindow(HINSTANCE instance)
     windowClass.lpszClassName = MainWindowClass;
     RegisterClassExW(&windowClass);
 
-    return CreateWindowExW(0, MainWindowClass, AppTitle, MainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                           MainWindowWidth, MainWindowHeight, nullptr, nullptr, instance, nullptr);
+    const SIZE size = MainWindowSize(SystemFunction<AdjustForDpiProc>(L"user32.dll", "AdjustWindowRectExForDpi"));
+    return CreateWindowExW(0, MainWindowClass, AppTitle, MainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
+                           size.cy, nullptr, nullptr, instance, nullptr);
+}
+
+SIZE MainWindowSize(AdjustForDpiProc adjustForDpi)
+{
+    const int dpi = SystemDpi();
+    RECT atDpi = {};
+    RECT at96 = {};
+    if (adjustForDpi) {
+        adjustForDpi(&atDpi, MainWindowStyle, FALSE, 0, static_cast<UINT>(dpi));
+        adjustForDpi(&at96, MainWindowStyle, FALSE, 0, 96);
+    } else {
+        // Windows 7 to 10 1511 tell a DPI-aware process the frame and caption at the system DPI
+        // only. Scaled back and rounded down, they come out at most as large as the real 96-DPI
+        // ones, as the frame's lines and the caption's padding grow more slowly than the DPI if
+        // at all: the client area is then at least its 96-DPI size, a few pixels larger at most.
+        AdjustWindowRectEx(&atDpi, MainWindowStyle, FALSE, 0);
+        at96.right = (atDpi.right - atDpi.left) * 96 / dpi;
+        at96.bottom = (atDpi.bottom - atDpi.top) * 96 / dpi;
+    }
+    const int grownWidth = (atDpi.right - atDpi.left) - (at96.right - at96.left);
+    const int grownHeight = (atDpi.bottom - atDpi.top) - (at96.bottom - at96.top);
+    return SIZE{MainWindowWidth + grownWidth, MainWindowHeight + grownHeight};
 }
 
 namespace {

@@ -35,6 +35,15 @@ void DeleteIfSet(HGDIOBJ object)
 
 } // namespace
 
+int SystemDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
 void CreateStyleObjects(HINSTANCE instance, int logoId)
 {
     PageBrush = CreateSolidBrush(ColorPageBackground);
@@ -44,7 +53,12 @@ void CreateStyleObjects(HINSTANCE instance, int logoId)
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof(metrics);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+    // The system gives the message font at its DPI, but every rectangle of the window is in fixed
+    // 96-DPI pixels: at the height it has at 96 DPI, each text keeps the room it was laid out in.
     LOGFONTW font = metrics.lfMessageFont;
+    const int dpi = SystemDpi();
+    font.lfHeight = MulDiv(font.lfHeight, 96, dpi);
+    font.lfWidth = MulDiv(font.lfWidth, 96, dpi);
     UiFont = CreateFontIndirectW(&font);
     font.lfWeight = SemiBoldWeight;
     UiBoldFont = CreateFontIndirectW(&font);

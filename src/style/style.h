@@ -40,6 +40,9 @@ struct FaceItem {
     COLORREF color;
     UINT format;
 };
+// The DPI the screen has for this process (the system DPI once it is DPI-aware); 96 when unknown.
+int SystemDpi();
+// The fonts are the message font's face and weight at its 96-DPI height, like every rectangle.
 // The logo is bitmap resource logoId of the given module.
 void CreateStyleObjects(HINSTANCE instance, int logoId);
 void ReleaseStyleObjects();
