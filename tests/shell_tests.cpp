@@ -391,3 +391,26 @@ TEST(SystemLibraries, TheSpoolerComesFromTheSystemFolderAndAModuleWithoutItIsNam
     EXPECT_EQ(L"无法加载系统打印组件（EnumPrintersW）。\r\n请确认打印后台处理程序（Print Spooler）服务可用。",
               SpoolerMissingText(missing));
 }
+
+TEST(SystemLibraries, TheDefaultPrinterQueryIsTakenByNameAndByNumberOnlyWithoutTheName)
+{
+    const struct {
+        const wchar_t* file;
+        bool byName;
+    } spoolers[] = {{L"spooler_by_ordinal.dll", false}, {L"spooler_two_ways.dll", true}};
+    for (const auto& s : spoolers) {
+        SCOPED_TRACE(Narrow(s.file));
+        const std::wstring path = WindowsPath(ZELTRA_PLANTED_DIR) + L"\\" + s.file;
+        HMODULE module = LoadLibraryExW(path.c_str(), nullptr, 0);
+        ASSERT_NE(nullptr, module);
+        void* byName = reinterpret_cast<void*>(GetProcAddress(module, "GetDefaultPrinterW"));
+        void* byNumber = reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(203)));
+        EXPECT_NE(byName, byNumber);
+        SpoolerFunctions table = {};
+        std::wstring missing;
+        EXPECT_TRUE(ResolveSpoolerFunctions(module, &table, &missing)) << Narrow(missing);
+        EXPECT_EQ(s.byName ? byName : byNumber, reinterpret_cast<void*>(table.GetDefaultPrinterW));
+        FreeLibrary(module);
+        DeleteFileW((path + L".loaded").c_str());
+    }
+}

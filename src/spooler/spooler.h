@@ -15,7 +15,7 @@
 // The spooler functions the tools use, taken from the system folder's winspool.drv.
 struct SpoolerFunctions {
     decltype(&::EnumPrintersW) EnumPrintersW;
-    decltype(&::GetDefaultPrinterW) GetDefaultPrinterW; // by ordinal 203
+    decltype(&::GetDefaultPrinterW) GetDefaultPrinterW; // by name, else by ordinal 203
     decltype(&::OpenPrinterW) OpenPrinterW;
     decltype(&::ClosePrinter) ClosePrinter;
     decltype(&::EnumFormsW) EnumFormsW;

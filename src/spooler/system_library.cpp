@@ -8,15 +8,18 @@ SpoolerFunctions Spooler;
 
 namespace {
 
+// Spoolers that export the default-printer query by number alone have it at 203.
 const WORD DefaultPrinterOrdinal = 203;
 
-// Resolves one entry; by name, or by ordinal when name is null.
+// Resolves one entry by name; when ordinal is not 0 and the name is missing, by that ordinal.
 template <typename Function>
 bool Resolve(HMODULE module, const char* name, WORD ordinal, Function* slot, std::wstring* missing)
 {
-    FARPROC address = GetProcAddress(module, name ? name : MAKEINTRESOURCEA(ordinal));
+    FARPROC address = GetProcAddress(module, name);
+    if (!address && ordinal)
+        address = GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
     if (!address) {
-        *missing = name ? std::wstring(name, name + lstrlenA(name)) : L"#203";
+        *missing = std::wstring(name, name + lstrlenA(name));
         return false;
     }
     *slot = reinterpret_cast<Function>(reinterpret_cast<void*>(address));
@@ -61,7 +64,8 @@ bool ResolveSpoolerFunctions(HMODULE module, SpoolerFunctions* table, std::wstri
 {
     SpoolerFunctions loaded = {};
     const bool complete = Resolve(module, "EnumPrintersW", 0, &loaded.EnumPrintersW, missing) &&
-                          Resolve(module, nullptr, DefaultPrinterOrdinal, &loaded.GetDefaultPrinterW, missing) &&
+                          Resolve(module, "GetDefaultPrinterW", DefaultPrinterOrdinal, &loaded.GetDefaultPrinterW,
+                                  missing) &&
                           Resolve(module, "OpenPrinterW", 0, &loaded.OpenPrinterW, missing) &&
                           Resolve(module, "ClosePrinter", 0, &loaded.ClosePrinter, missing) &&
                           Resolve(module, "EnumFormsW", 0, &loaded.EnumFormsW, missing) &&
