@@ -965,6 +965,41 @@ int WINAPI DeviceCapabilitiesW(LPCWSTR pDevice, LPCWSTR pPort, WORD fwCapability
     return call.Return(count);
 }
 
+// The local driver folder, as Windows names it: the system folder's spool\DRIVERS\ and the
+// environment's folder. Sized in bytes, the NUL included, like the spooler's other strings.
+BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
+                                       DWORD cbBuf, LPDWORD pcbNeeded) {
+    Call call("GetPrinterDriverDirectoryW", (pName ? "name=" + Quoted(pName) + " " : std::string()) +
+                                                (pEnvironment ? "environment=" + Quoted(pEnvironment) + " " : std::string()) +
+                                                "level=" + std::to_string(Level) + " size=" + std::to_string(cbBuf));
+    if (cbBuf && !pDriverDirectory) return call.Fail(ERROR_INVALID_USER_BUFFER);
+    if (!pcbNeeded) return call.Fail(RPC_X_NULL_REF_POINTER);
+    // Only this machine's spooler is stood in for.
+    if (pName && pName[0]) return call.Fail(ERROR_INVALID_PRINTER_NAME);
+    if (Level != 1) return call.Fail(ERROR_INVALID_LEVEL);
+    const struct {
+        const wchar_t* environment;
+        const wchar_t* folder;
+    } environments[] = {{L"Windows x64", L"x64"}, {L"Windows NT x86", L"W32X86"}};
+    const wchar_t* folder = sizeof(void*) == 8 ? L"x64" : L"W32X86";
+    if (pEnvironment) {
+        folder = nullptr;
+        for (const auto& e : environments) {
+            if (standin::NamesEqual(e.environment, pEnvironment)) folder = e.folder;
+        }
+        if (!folder) return call.Fail(ERROR_INVALID_ENVIRONMENT);
+    }
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return call.Fail(ERROR_GEN_FAILURE);
+    const std::wstring path = std::wstring(system, length) + L"\\spool\\DRIVERS\\" + folder;
+    const DWORD needed = static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t));
+    *pcbNeeded = needed;
+    if (cbBuf < needed) return call.Fail(ERROR_INSUFFICIENT_BUFFER, "needed=" + std::to_string(needed));
+    std::memcpy(pDriverDirectory, path.c_str(), needed);
+    return call.Succeed(Quoted(path.c_str()) + " needed=" + std::to_string(needed));
+}
+
 // Imported by Wine's gdi32 and comdlg32. They must exist for those DLLs to load with
 // this one in place; printing itself is not stood in for.
 BOOL WINAPI EnumPrintersA(DWORD, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD) {

@@ -416,3 +416,76 @@ TEST(SystemLibraries, TheSpoolerComesFromTheSystemFolderAndAModuleWithoutItIsNam
     EXPECT_EQ(L"无法加载系统打印组件（EnumPrintersW）。\r\n请确认打印后台处理程序（Print Spooler）服务可用。",
               SpoolerMissingText(missing));
 }
+
+TEST(SystemLibraries, TheDefaultPrinterQueryIsTakenByNameAndByNumberOnlyWithoutTheName)
+{
+    const struct {
+        const wchar_t* file;
+        bool byName;
+    } spoolers[] = {{L"spooler_by_ordinal.dll", false}, {L"spooler_two_ways.dll", true}};
+    for (const auto& s : spoolers) {
+        SCOPED_TRACE(Narrow(s.file));
+        const std::wstring path = WindowsPath(ZELTRA_PLANTED_DIR) + L"\\" + s.file;
+        HMODULE module = LoadLibraryExW(path.c_str(), nullptr, 0);
+        ASSERT_NE(nullptr, module);
+        void* byName = reinterpret_cast<void*>(GetProcAddress(module, "GetDefaultPrinterW"));
+        void* byNumber = reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(203)));
+        EXPECT_NE(byName, byNumber);
+        SpoolerFunctions table = {};
+        std::wstring missing;
+        EXPECT_TRUE(ResolveSpoolerFunctions(module, &table, &missing)) << Narrow(missing);
+        EXPECT_EQ(s.byName ? byName : byNumber, reinterpret_cast<void*>(table.GetDefaultPrinterW));
+        FreeLibrary(module);
+        DeleteFileW((path + L".loaded").c_str());
+    }
+}
+
+// Last in this program: it limits the test process's DLL search as the tools do at start.
+TEST(SystemLibraries, DllsInThePrinterDriverFoldersAreFoundOnceTheSpoolerIsLoaded)
+{
+    // The stand-in's driver folder, named as a Windows spooler names it, and its version-3 folder.
+    const std::wstring drivers = L"C:\\windows\\system32\\spool\\DRIVERS\\x64";
+    const struct {
+        std::wstring folder;
+        std::wstring name;
+    } parts[] = {{drivers, L"zeltra_driver_part.dll"}, {drivers + L"\\3", L"zeltra_driver_part3.dll"}};
+    const std::wstring anyDll = WindowsPath(ZELTRA_PLANTED_DIR) + L"\\spooler_by_ordinal.dll";
+    for (const auto& p : parts) {
+        CreateDirectoryW(p.folder.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(anyDll.c_str(), (p.folder + L"\\" + p.name).c_str(), FALSE)) << Narrow(p.folder);
+    }
+
+    StandInResetCounters();
+    Spooler = SpoolerFunctions{};
+    std::wstring missing;
+    ASSERT_TRUE(LoadSpoolerFunctions(&missing)) << Narrow(missing);
+    EXPECT_NE(std::string::npos,
+              SpoolerLog().find("GetPrinterDriverDirectoryW level=1 size=0 -> FALSE error=122 needed=76\n"
+                                "GetPrinterDriverDirectoryW level=1 size=78 -> TRUE "
+                                "\"C:\\\\windows\\\\system32\\\\spool\\\\DRIVERS\\\\x64\" needed=76\n"))
+        << SpoolerLog();
+
+    for (const auto& p : parts) {
+        SCOPED_TRACE(Narrow(p.name));
+        // Only there: not in the system folder.
+        EXPECT_EQ(nullptr, LoadLibraryExW(p.name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+        HMODULE found = LoadLibraryExW(p.name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+        EXPECT_NE(nullptr, found);
+        if (found)
+            FreeLibrary(found);
+    }
+    // The process's default search, which a driver's own imports get, takes the folders too.
+    RestrictDllSearch();
+    for (const auto& p : parts) {
+        SCOPED_TRACE(Narrow(p.name));
+        const std::wstring path = p.folder + L"\\" + p.name;
+        HMODULE found = LoadLibraryW(p.name.c_str());
+        wchar_t loaded[MAX_PATH] = {};
+        GetModuleFileNameW(found, loaded, MAX_PATH);
+        EXPECT_EQ(0, lstrcmpiW(path.c_str(), loaded)) << Narrow(loaded);
+        if (found)
+            FreeLibrary(found);
+        DeleteFileW(path.c_str());
+        DeleteFileW((path + L".loaded").c_str());
+    }
+}

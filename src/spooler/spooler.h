@@ -15,7 +15,7 @@
 // The spooler functions the tools use, taken from the system folder's winspool.drv.
 struct SpoolerFunctions {
     decltype(&::EnumPrintersW) EnumPrintersW;
-    decltype(&::GetDefaultPrinterW) GetDefaultPrinterW; // by ordinal 203
+    decltype(&::GetDefaultPrinterW) GetDefaultPrinterW; // by name, else by ordinal 203
     decltype(&::OpenPrinterW) OpenPrinterW;
     decltype(&::ClosePrinter) ClosePrinter;
     decltype(&::EnumFormsW) EnumFormsW;
@@ -26,11 +26,13 @@ struct SpoolerFunctions {
     decltype(&::SetPrinterW) SetPrinterW;
     decltype(&::DocumentPropertiesW) DocumentPropertiesW;
     decltype(&::DeviceCapabilitiesW) DeviceCapabilitiesW;
+    decltype(&::GetPrinterDriverDirectoryW) GetPrinterDriverDirectoryW;
 };
 extern SpoolerFunctions Spooler;
 
 // Takes the current directory out of the DLL search path and, where the system offers it,
-// limits the default search to the system folder. Call first thing in the process.
+// limits the default search to the system folder and the folders added with AddDllDirectory.
+// Call first thing in the process.
 void RestrictDllSearch();
 // Loads a DLL by its full path in the system folder, never from the exe's folder.
 HMODULE LoadSystemLibrary(const wchar_t* fileName);
@@ -42,7 +44,8 @@ Function SystemFunction(const wchar_t* fileName, const char* name)
 {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(LoadSystemFunction(fileName, name)));
 }
-// Fills Spooler once. On failure returns false and *missing names the DLL or function.
+// Fills Spooler once and adds the printer-driver folders to the DLL search path. On failure
+// returns false and *missing names the DLL or function.
 bool LoadSpoolerFunctions(std::wstring* missing);
 // Takes every function from this module; false, with *missing named, when one is absent.
 bool ResolveSpoolerFunctions(HMODULE module, SpoolerFunctions* table, std::wstring* missing);
