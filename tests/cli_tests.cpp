@@ -122,21 +122,21 @@ const std::string Receipts = "form user 241000 101600 0 0 241000 101600 \"收据
 TEST(CliImport, ExportThenImportOnAFreshTableGivesTheSameTable)
 {
     const std::string userForms = "form user 100001 2000000 0 0 100001 2000000 \"收据, 二联\"\n"
-                                  "form user 10000 123456 0 0 10000 123456 \"引号\\\"名\\\"\"\n"
-                                  "form user 241000 101600 0 0 241000 101600 \" 前后空格 \"\n";
+                                  "form user 10000 123456 0 0 10000 123456 \"引号\\\"名\\\"\"\n";
     UseSpoolerState(PrinterState(Printer + userForms));
     const std::vector<std::string> before = PersistedFormLines();
+    UseSpoolerState(PrinterState(Printer + userForms + "form user 241000 101600 0 0 241000 101600 \" 前后空格 \"\n"));
     const ToolRun exported = RunForms({L"export", L"roundtrip.csv"});
     EXPECT_EQ(0u, exported.exitCode) << exported.err;
-    EXPECT_EQ("name,width_mm,height_mm\r\n\"收据, 二联\",100.001,2000\r\n\"引号\"\"名\"\"\",10,123.456\r\n"
-              "\" 前后空格 \",241,101.6\r\n",
+    EXPECT_EQ("跳过： 前后空格 ：纸张名称的开头和结尾不能有空格，导入时无法还原。\r\n", exported.err);
+    EXPECT_EQ("name,width_mm,height_mm\r\n\"收据, 二联\",100.001,2000\r\n\"引号\"\"名\"\"\",10,123.456\r\n",
               ReadBytes("roundtrip.csv"));
 
     UseSpoolerState(PrinterState(Printer));
     const ToolRun imported = RunForms({L"import", L"roundtrip.csv"});
     EXPECT_EQ(0u, imported.exitCode) << imported.err;
     EXPECT_EQ(before, PersistedFormLines());
-    EXPECT_NE(std::string::npos, imported.out.find("\r\n已添加 3 个，已更新 0 个，未变化 0 个，失败 0 个。\r\n")) << imported.out;
+    EXPECT_NE(std::string::npos, imported.out.find("\r\n已添加 2 个，已更新 0 个，未变化 0 个，失败 0 个。\r\n")) << imported.out;
 }
 
 TEST(CliImport, ASecondRunChangesNothingAndADryRunOnlySays)
@@ -183,7 +183,8 @@ TEST(CliImport, AnInvalidFileIsReportedByLineAndNothingIsApplied)
                               "good,120,120\r\nShort,100\r\n");
     const ToolRun run = RunForms({L"import", L"invalid.csv"});
     EXPECT_EQ(2u, run.exitCode);
-    EXPECT_EQ("第 3 行：宽度和高度请输入 10～2000 mm 之间的数字。\r\n第 6 行：纸张“good”与第 2 行重名。\r\n"
+    EXPECT_EQ("第 3 行：宽度和高度请输入 10～2000 mm 之间的数字。\r\n第 4 行：纸张名称不能含有换行。\r\n"
+              "第 6 行：纸张“good”与第 2 行重名。\r\n"
               "第 7 行：应有 3 个字段（名称,宽度,高度），这一行有 2 个。\r\n没有做任何更改。\r\n",
               run.err);
     EXPECT_EQ("", run.out);
@@ -235,6 +236,37 @@ TEST(CliImport, ChineseNamesArriveIntactThroughArgumentsAndEveryFileEncoding)
     }
 }
 
+TEST(CliImport, SizesAndNamesAreStrict)
+{
+    const std::string notNumber = "不是以毫米为单位的数字（例如 241 或 101.6，最多三位小数）。\r\n";
+    const struct {
+        const char* file;
+        const char* err; // all of standard error; empty when the one form 票据 (241 × 93.5 mm) is imported
+    } cases[] = {
+        {"name,width_mm,height_mm\r\n票据, 241 ,93.5\r\n", ""},
+        {"name,width_mm,height_mm\r\nA,\"101,6\",100\r\nB,24.1cm,100\r\nC,10in,100\r\nD,0xF1,100\r\nE,241,2.41e2\r\nF,241,1.2345\r\n"
+         " G,100,100\r\nH ,100,100\r\n\"  \",100,100\r\n\"I\r\nJ\",100,100\r\nK\x01,100,100\r\n",
+         nullptr},
+    };
+    const std::string strict = "第 2 行：宽度“101,6”" + notNumber + "第 3 行：宽度“24.1cm”" + notNumber + "第 4 行：宽度“10in”" +
+                               notNumber + "第 5 行：宽度“0xF1”" + notNumber + "第 6 行：高度“2.41e2”" + notNumber +
+                               "第 7 行：高度“1.2345”" + notNumber + "第 8 行：纸张名称的开头和结尾不能有空格。\r\n"
+                               "第 9 行：纸张名称的开头和结尾不能有空格。\r\n第 10 行：纸张名称不能只有空白字符。\r\n"
+                               "第 11 行：纸张名称不能含有换行。\r\n第 13 行：纸张名称不能含有控制字符（U+0001）。\r\n";
+    for (const auto& c : cases) {
+        UseSpoolerState(PrinterState(""));
+        WriteBytes("variant.csv", c.file);
+        const ToolRun run = RunForms({L"import", L"variant.csv"});
+        const std::string err = c.err ? c.err : strict;
+        EXPECT_EQ(err.empty() ? 0u : 2u, run.exitCode) << c.file;
+        EXPECT_EQ(err.empty() ? err : err + "没有做任何更改。\r\n", run.err) << c.file;
+        EXPECT_EQ(err.empty() ? std::vector<std::string>{"form user 241000 93500 0 0 241000 93500 \"票据\""}
+                              : std::vector<std::string>{},
+                  PersistedFormLines())
+            << c.file;
+    }
+}
+
 // --- the other commands ---
 
 TEST(CliCommands, ExitCodesAndMessagesOfEachCommand)
@@ -255,6 +287,10 @@ TEST(CliCommands, ExitCodesAndMessagesOfEachCommand)
         {{L"add", L"收据 241X101.6", L"100", L"100"}, "yes", 2, "", "已经存在同名纸张“收据 241x101.6”。"},
         {{L"add", L"Big", L"2000.1", L"100"}, "yes", 2, "", "宽度和高度请输入 10～2000 mm 之间的数字。"},
         {{L"add", L"12345678901234567890123456789012", L"100", L"100"}, "yes", 2, "", "纸张名称不能超过 31 个字符。"},
+        {{L"add", L"New", L"101,6", L"100"}, "yes", 2, "", "宽度“101,6”不是以毫米为单位的数字（例如 241 或 101.6，最多三位小数）。\r\n"},
+        {{L"set", L"收据 241x101.6", L"241", L"10in"}, "yes", 2, "", "高度“10in”不是以毫米为单位的数字（例如 241 或 101.6，最多三位小数）。\r\n"},
+        {{L"add", L" 发货单", L"100", L"100"}, "yes", 2, "", "纸张名称的开头和结尾不能有空格。\r\n"},
+        {{L"add", L"   ", L"100", L"100"}, "yes", 2, "", "纸张名称不能只有空白字符。\r\n"},
         {{L"set", L"DP-750 Fanfold", L"100", L"100"}, "yes", 2, "", "系统内置或打印机纸型受保护，不能修改。"},
         {{L"set", L"Missing", L"100", L"100"}, "yes", 3, "", "打印机“CLI 打印机”没有名为“Missing”的纸张。"},
         {{L"delete", L"DP-750 Fanfold"}, "yes", 2, "", "系统内置或打印机纸型受保护，不能删除。"},

@@ -56,7 +56,7 @@ struct FileForm {
     int32_t height = 0;
 };
 // Reads and checks a whole form file: UTF-8 with or without a BOM, or UTF-16 LE with a BOM;
-// the header line, then name,width_mm,height_mm records under the editor's rules. Every
+// the header line, then name,width_mm,height_mm records under the command line's rules. Every
 // problem found goes to *errors, each with its line number; false when there is any.
 // forcedEncoding is --encoding (empty: detected); *encodingName is what the file was read as,
 // for the user ("UTF-8", ...).
@@ -72,6 +72,17 @@ std::wstring ExportProblem(const PaperForm& form);
 std::wstring FormFileText(const std::vector<PaperForm>& forms);
 // UTF-8 without a BOM; false with *code on failure.
 bool WriteTextFile(const std::wstring& path, const std::wstring& text, DWORD* code);
+
+// --- A form's values from a file or the command line (values.cpp) ---
+// Spaces, digits, an optional "." with at most three digits after it, spaces: nothing else.
+bool IsStrictSizeText(const std::wstring& text);
+// Why these values are refused, without a line number; empty when they are taken, with the
+// sizes in thousandths of a millimetre. Names are refused when they are white space alone,
+// begin or end with white space, or hold a line break or another control character; sizes
+// are held to the rule above. Then the editor's rules (ValidateEditorTexts), whose notices come
+// for an empty or long name and a size out of range.
+std::wstring FormValuesProblem(const std::wstring& name, const std::wstring& widthText, const std::wstring& heightText,
+                               int32_t* width, int32_t* height);
 
 // --- Commands (commands.cpp, paper_commands.cpp); each returns its exit code ---
 int PrintersCommand(const CommandLine& line);

@@ -138,7 +138,7 @@ bool ReadFileBytes(const std::wstring& path, std::string* bytes, std::wstring* e
 
 bool HasNul(const std::wstring& text) { return text.find(L'\0') != std::wstring::npos; }
 
-// The editor's rules, plus one the editor cannot meet: a NUL would cut the name short.
+// The command line's rules, plus one the editor cannot meet: a NUL would cut the name short.
 std::wstring CheckRecord(const CsvRecord& record, FileForm* form)
 {
     if (record.fields.size() != FieldCount)
@@ -147,9 +147,7 @@ std::wstring CheckRecord(const CsvRecord& record, FileForm* form)
     form->name = record.fields[0];
     if (HasNul(form->name))
         return L"纸张名称不能含有空字符（文件可能是没有 BOM 的 UTF-16）。";
-    const wchar_t* notice = ValidateEditorTexts(form->name, record.fields[1].c_str(), record.fields[2].c_str(),
-                                                &form->width, &form->height);
-    return notice ? std::wstring(notice) : std::wstring();
+    return FormValuesProblem(form->name, record.fields[1], record.fields[2], &form->width, &form->height);
 }
 
 } // namespace
@@ -250,11 +248,13 @@ std::wstring ExportProblem(const PaperForm& form)
         return L"名称含有无法写入 UTF-8 文件的字符";
     int32_t width = 0;
     int32_t height = 0;
-    const std::wstring widthText = ExactMillimetres(form.width);
-    const std::wstring heightText = ExactMillimetres(form.height);
-    const wchar_t* notice = ValidateEditorTexts(form.name, widthText.c_str(), heightText.c_str(), &width, &height);
-    if (notice)
-        return notice;
+    std::wstring problem = FormValuesProblem(form.name, ExactMillimetres(form.width), ExactMillimetres(form.height), &width, &height);
+    if (!problem.empty()) {
+        // The caller's sentence goes on after it.
+        if (problem.back() == L'。')
+            problem.pop_back();
+        return problem;
+    }
     if (width != form.width || height != form.height)
         return L"尺寸无法精确写成毫米";
     return std::wstring();
