@@ -400,6 +400,7 @@ int ImportCommand(const CommandLine& line)
         PrintError(L"没有做任何更改。");
         return ExitUsage;
     }
+    PrintLine(L"文件编码：" + encoding);
     std::wstring printer;
     std::vector<PaperForm> table;
     int code = ReadChosenPrinterForms(line, &printer, &table);

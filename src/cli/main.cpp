@@ -12,6 +12,7 @@ enum OptionBit : unsigned {
     FormatOption = 4,
     DryRunOption = 8,
     AllUsersOption = 16,
+    EncodingOption = 32,
 };
 
 struct Command {
@@ -30,7 +31,8 @@ const Command Commands[] = {
     {L"set", SetCommand, 3, 3, PrinterOption, L"set 名称 宽度 高度"},
     {L"delete", DeleteCommand, 1, 1, PrinterOption, L"delete 名称"},
     {L"export", ExportCommand, 1, 1, PrinterOption | AllOption, L"export 文件 [--all]"},
-    {L"import", ImportCommand, 1, 1, PrinterOption | DryRunOption, L"import 文件 [--dry-run]"},
+    {L"import", ImportCommand, 1, 1, PrinterOption | DryRunOption | EncodingOption,
+     L"import 文件 [--dry-run] [--encoding utf-8|ansi|代码页]"},
     {L"default", DefaultCommand, 1, 1, PrinterOption | AllUsersOption, L"default 名称 [--all-users]"},
     {L"check", CheckCommand, 0, 1, PrinterOption, L"check [名称]"},
 };
@@ -47,6 +49,8 @@ std::wstring FirstOptionName(unsigned bits)
         return L"--printer";
     if (bits & FormatOption)
         return L"--format";
+    if (bits & EncodingOption)
+        return L"--encoding";
     for (const auto& flag : Flags)
         if (bits & flag.bit)
             return flag.name;
@@ -145,7 +149,8 @@ int ParseOption(const std::vector<std::wstring>& arguments, size_t* i, CommandLi
         const wchar_t* name;
         OptionBit bit;
         std::wstring* value;
-    } valued[] = {{L"--printer", PrinterOption, &line->printer}, {L"--format", FormatOption, &line->format}};
+    } valued[] = {{L"--printer", PrinterOption, &line->printer}, {L"--format", FormatOption, &line->format},
+                   {L"--encoding", EncodingOption, &line->encoding}};
     for (const auto& option : valued) {
         std::wstring error;
         size_t taken = 0;
