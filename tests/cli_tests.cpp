@@ -129,8 +129,10 @@ TEST(CliImport, ExportThenImportOnAFreshTableGivesTheSameTable)
     const ToolRun exported = RunForms({L"export", L"roundtrip.csv"});
     EXPECT_EQ(0u, exported.exitCode) << exported.err;
     EXPECT_EQ("跳过： 前后空格 ：纸张名称的开头和结尾不能有空格，导入时无法还原。\r\n", exported.err);
-    EXPECT_EQ("name,width_mm,height_mm\r\n\"收据, 二联\",100.001,2000\r\n\"引号\"\"名\"\"\",10,123.456\r\n",
-              ReadBytes("roundtrip.csv"));
+    const std::string records = "name,width_mm,height_mm\r\n\"收据, 二联\",100.001,2000\r\n\"引号\"\"名\"\"\",10,123.456\r\n";
+    EXPECT_EQ("\xEF\xBB\xBF" + records, ReadBytes("roundtrip.csv"));
+    // To a pipe: the records alone, without a BOM.
+    EXPECT_EQ(records, RunForms({L"export", L"-"}).out);
 
     UseSpoolerState(PrinterState(Printer));
     const ToolRun imported = RunForms({L"import", L"roundtrip.csv"});

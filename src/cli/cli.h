@@ -75,7 +75,8 @@ std::wstring CsvField(const std::wstring& text);
 std::wstring ExportProblem(const PaperForm& form);
 // The header line, then one record per form, CRLF line ends.
 std::wstring FormFileText(const std::vector<PaperForm>& forms);
-// UTF-8 without a BOM; false with *code on failure.
+// UTF-8 with a BOM, without which Excel reads a CSV file in the ANSI code page; false with
+// *code on failure.
 bool WriteTextFile(const std::wstring& path, const std::wstring& text, DWORD* code);
 
 // --- A form's values from a file or the command line (values.cpp) ---

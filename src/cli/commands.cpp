@@ -379,6 +379,12 @@ int ExportCommand(const CommandLine& line)
         }
     }
     const std::wstring& path = line.operands[0];
+    if (path == L"-") {
+        // Standard output carries the file alone, so that a redirection or a pipe gets it whole.
+        const std::wstring text = FormFileText(written);
+        PrintLine(text.substr(0, text.size() - 2));
+        return ExitDone;
+    }
     DWORD result = ERROR_SUCCESS;
     if (!WriteTextFile(path, FormFileText(written), &result)) {
         PrintError(L"无法写入文件" + Quoted(path) + L"：" + ErrorLine(result));

@@ -1,4 +1,5 @@
-// Form files: CSV (RFC 4180) with the header name,width_mm,height_mm. Written as UTF-8; read as Notepad, Excel and PowerShell save them: UTF-8 with or without a BOM, UTF-16 LE
+// Form files: CSV (RFC 4180) with the header name,width_mm,height_mm. Written as UTF-8 with a
+// BOM; read as Notepad, Excel and PowerShell save them: UTF-8 with or without a BOM, UTF-16 LE
 // with a BOM, or the ANSI code page of Excel's "CSV (comma delimited)".
 #include "cli/cli.h"
 
@@ -484,7 +485,7 @@ bool WriteTextFile(const std::wstring& path, const std::wstring& text, DWORD* co
         *code = GetLastError();
         return false;
     }
-    bool ok = WriteBytes(file, Utf8Text(text), code);
+    bool ok = WriteBytes(file, "\xEF\xBB\xBF" + Utf8Text(text), code);
     if (!CloseHandle(file) && ok) {
         ok = false;
         *code = GetLastError();
