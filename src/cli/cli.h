@@ -55,23 +55,40 @@ struct FileForm {
     int32_t width = 0;
     int32_t height = 0;
 };
-// Reads and checks a whole form file: UTF-8 with or without a BOM, or UTF-16 LE with a BOM;
-// the header line, then name,width_mm,height_mm records under the editor's rules. Every
-// problem found goes to *errors, each with its line number; false when there is any.
-// forcedEncoding is --encoding (empty: detected); *encodingName is what the file was read as,
-// for the user ("UTF-8", ...).
+// Reads and checks a whole form file: the header line (name,width_mm,height_mm or 名称,宽度,高度,
+// any letter case, with list --format csv's kind column allowed), then one record per form
+// under the command line's rules. Every problem found goes to *errors, each with its line
+// number; false when there is any. forcedEncoding is --encoding (empty: detected, see
+// DecodeFileText); *encodingName is what the file was read as, for the user.
 bool ReadFormFile(const std::wstring& path, const std::wstring& forcedEncoding, std::vector<FileForm>* forms,
                   std::wstring* encodingName, std::vector<std::wstring>* errors);
-// The text that file encoding decodes to; false with *error when it is not valid.
-bool DecodeFileText(const std::string& bytes, std::wstring* text, std::wstring* error);
+// The text of a file's bytes. forcedEncoding "utf-8", "ansi" or a code page number (any letter
+// case) is used as asked; empty detects: a BOM (UTF-8 or UTF-16 LE), else UTF-8 when the bytes
+// are UTF-8 that a person could have written, else the ANSI code page, as Excel saves its
+// "CSV (comma delimited)". *encodingName is "UTF-8", "GBK（代码页 936）", .... False with *error,
+// naming the first line that cannot be read, when none fits.
+bool DecodeFileText(const std::string& bytes, const std::wstring& forcedEncoding, std::wstring* text,
+                    std::wstring* encodingName, std::wstring* error);
 // One CSV field, quoted when it holds a comma, quote, line break or edge space (RFC 4180).
 std::wstring CsvField(const std::wstring& text);
 // Why import could not take this form back (empty when it can).
 std::wstring ExportProblem(const PaperForm& form);
 // The header line, then one record per form, CRLF line ends.
 std::wstring FormFileText(const std::vector<PaperForm>& forms);
-// UTF-8 without a BOM; false with *code on failure.
+// UTF-8 with a BOM, without which Excel reads a CSV file in the ANSI code page; false with
+// *code on failure.
 bool WriteTextFile(const std::wstring& path, const std::wstring& text, DWORD* code);
+
+// --- A form's values from a file or the command line (values.cpp) ---
+// Spaces, digits, an optional "." with at most three digits after it, spaces: nothing else.
+bool IsStrictSizeText(const std::wstring& text);
+// Why these values are refused, without a line number; empty when they are taken, with the
+// sizes in thousandths of a millimetre. Names are refused when they are white space alone,
+// begin or end with white space, or hold a line break or another control character; sizes
+// are held to the rule above. Then the editor's rules (ValidateEditorTexts), whose notices come
+// for an empty or long name and a size out of range.
+std::wstring FormValuesProblem(const std::wstring& name, const std::wstring& widthText, const std::wstring& heightText,
+                               int32_t* width, int32_t* height);
 
 // --- Commands (commands.cpp, paper_commands.cpp); each returns its exit code ---
 int PrintersCommand(const CommandLine& line);

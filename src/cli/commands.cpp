@@ -17,17 +17,13 @@ std::vector<PaperForm> Selected(const std::vector<PaperForm>& forms, bool all)
     return chosen;
 }
 
-// The operands of add and set under the editor's rules; ExitDone or ExitUsage.
+// The operands of add and set under the rules of a form file; ExitDone or ExitUsage.
 int ReadFormOperands(const CommandLine& line, std::wstring* name, int32_t* width, int32_t* height)
 {
     *name = line.operands[0];
-    if (name->find(L'\0') != std::wstring::npos) {
-        PrintError(L"纸张名称不能含有空字符。");
-        return ExitUsage;
-    }
-    const wchar_t* notice = ValidateEditorTexts(*name, line.operands[1].c_str(), line.operands[2].c_str(), width, height);
-    if (notice) {
-        PrintError(notice);
+    const std::wstring problem = FormValuesProblem(*name, line.operands[1], line.operands[2], width, height);
+    if (!problem.empty()) {
+        PrintError(problem);
         return ExitUsage;
     }
     return ExitDone;
@@ -383,6 +379,12 @@ int ExportCommand(const CommandLine& line)
         }
     }
     const std::wstring& path = line.operands[0];
+    if (path == L"-") {
+        // Standard output carries the file alone, so that a redirection or a pipe gets it whole.
+        const std::wstring text = FormFileText(written);
+        PrintLine(text.substr(0, text.size() - 2));
+        return ExitDone;
+    }
     DWORD result = ERROR_SUCCESS;
     if (!WriteTextFile(path, FormFileText(written), &result)) {
         PrintError(L"无法写入文件" + Quoted(path) + L"：" + ErrorLine(result));
@@ -404,6 +406,7 @@ int ImportCommand(const CommandLine& line)
         PrintError(L"没有做任何更改。");
         return ExitUsage;
     }
+    PrintLine(L"文件编码：" + encoding);
     std::wstring printer;
     std::vector<PaperForm> table;
     int code = ReadChosenPrinterForms(line, &printer, &table);

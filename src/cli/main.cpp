@@ -12,6 +12,7 @@ enum OptionBit : unsigned {
     FormatOption = 4,
     DryRunOption = 8,
     AllUsersOption = 16,
+    EncodingOption = 32,
 };
 
 struct Command {
@@ -30,7 +31,8 @@ const Command Commands[] = {
     {L"set", SetCommand, 3, 3, PrinterOption, L"set 名称 宽度 高度"},
     {L"delete", DeleteCommand, 1, 1, PrinterOption, L"delete 名称"},
     {L"export", ExportCommand, 1, 1, PrinterOption | AllOption, L"export 文件 [--all]"},
-    {L"import", ImportCommand, 1, 1, PrinterOption | DryRunOption, L"import 文件 [--dry-run]"},
+    {L"import", ImportCommand, 1, 1, PrinterOption | DryRunOption | EncodingOption,
+     L"import 文件 [--dry-run] [--encoding utf-8|ansi|代码页]"},
     {L"default", DefaultCommand, 1, 1, PrinterOption | AllUsersOption, L"default 名称 [--all-users]"},
     {L"check", CheckCommand, 0, 1, PrinterOption, L"check [名称]"},
 };
@@ -47,6 +49,8 @@ std::wstring FirstOptionName(unsigned bits)
         return L"--printer";
     if (bits & FormatOption)
         return L"--format";
+    if (bits & EncodingOption)
+        return L"--encoding";
     for (const auto& flag : Flags)
         if (bits & flag.bit)
             return flag.name;
@@ -70,10 +74,13 @@ const wchar_t HelpText[] =
     L"  delete 名称\r\n"
     L"      删除用户自定义纸张，不再询问确认。\r\n"
     L"  export 文件 [--all]\r\n"
-    L"      把用户自定义纸张（--all：全部纸张）写入 UTF-8 CSV 文件，首行为 name,width_mm,height_mm。\r\n"
-    L"  import 文件 [--dry-run]\r\n"
+    L"      把用户自定义纸张（--all：全部纸张）写入带 BOM 的 UTF-8 CSV 文件，首行为 name,width_mm,height_mm；\r\n"
+    L"      文件为 - 时写到标准输出。导入时会被拒绝的纸张跳过。\r\n"
+    L"  import 文件 [--dry-run] [--encoding utf-8|ansi|代码页]\r\n"
     L"      让打印机拥有文件中的每个纸张：没有的添加，尺寸不同的修改，相同的不动。\r\n"
     L"      先检查整个文件，有错误时不做任何更改；--dry-run 只显示将要做的更改。\r\n"
+    L"      文件可以是 UTF-8、UTF-16 LE 或本机 ANSI 代码页（Excel 的“CSV（逗号分隔）”），输出的第一行说明所用编码。\r\n"
+    L"      文件首行为 name,width_mm,height_mm 或 名称,宽度,高度；尺寸只能是数字，最多三位小数。\r\n"
     L"  default 名称 [--all-users]\r\n"
     L"      把纸张设为打印机的默认纸张（当前用户；--all-users：所有用户，需要管理员权限）。\r\n"
     L"  check [名称]\r\n"
@@ -82,6 +89,7 @@ const wchar_t HelpText[] =
     L"\r\n"
     L"选项：\r\n"
     L"  --printer 名称   要操作的打印机（英文字母不区分大小写）；不指定时为默认打印机。\r\n"
+    L"  --encoding 编码  import 按此编码读取文件：utf-8、ansi（本机 ANSI 代码页）或代码页编号，如 936。\r\n"
     L"  --help, -h       显示本说明。\r\n"
     L"  --               其后的参数都不是选项（名称以 - 开头时使用）。\r\n"
     L"\r\n"
@@ -145,7 +153,8 @@ int ParseOption(const std::vector<std::wstring>& arguments, size_t* i, CommandLi
         const wchar_t* name;
         OptionBit bit;
         std::wstring* value;
-    } valued[] = {{L"--printer", PrinterOption, &line->printer}, {L"--format", FormatOption, &line->format}};
+    } valued[] = {{L"--printer", PrinterOption, &line->printer}, {L"--format", FormatOption, &line->format},
+                   {L"--encoding", EncodingOption, &line->encoding}};
     for (const auto& option : valued) {
         std::wstring error;
         size_t taken = 0;
