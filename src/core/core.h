@@ -115,3 +115,7 @@ std::wstring DefaultPaperSetText(const std::wstring& printer, const std::wstring
                                  const std::wstring& account, bool otherAccount);
 std::wstring DefaultPaperNotOfferedText(const std::wstring& printer, const PaperForm& form, const PaperCheck& check);
 std::wstring DefaultPaperRefusedText(const std::wstring& current);
+// The default was read first and already is the form: nothing was written.
+std::wstring DefaultPaperAlreadyText(const std::wstring& form, const std::wstring& printer);
+// One printer of several whose driver does not list the form; it was left as it was.
+std::wstring DefaultPaperSkippedText(const std::wstring& printer);
