@@ -44,6 +44,9 @@ void ReportPrinter(const std::wstring& printer, const PrinterOutcome& outcome, c
         PrintError((report->allPrinters ? TableSubject(printer) + L"：" : std::wstring()) + outcome.text);
     } else {
         PrintLine(outcome.text);
+        // Texts of several lines, one for each of several printers, are kept apart.
+        if (report->allPrinters && outcome.text.find(L'\n') != std::wstring::npos)
+            PrintLine(std::wstring());
     }
 }
 
@@ -91,9 +94,14 @@ PrinterOutcome Failure(size_t result, DWORD code, const std::wstring& text)
 }
 
 // The default read first: nothing is written when it already is the form, or on a dry run.
-PrinterOutcome DefaultOn(const CommandLine& line, const std::wstring& printer, const PaperForm& form)
+// code is FormOnPrinter's.
+PrinterOutcome DefaultOn(const CommandLine& line, const std::wstring& printer, const PaperForm& form, DWORD code,
+                         std::vector<std::wstring>*)
 {
-    DWORD code = ERROR_SUCCESS;
+    if (code == ERROR_INVALID_FORM_NAME)
+        return NotOffered(printer, form, true, DefaultNotOffered);
+    if (code != ERROR_SUCCESS)
+        return Failure(DefaultFailed, code, FailureText(L"读取纸张", code));
     const DefaultPaperState state = QueryDefaultPaper(printer, form, line.allUsers, &code);
     PrinterOutcome outcome;
     if (state == DefaultPaperState::NotOffered)
@@ -192,40 +200,72 @@ bool PrintPrinterOverview(const std::wstring& printer, bool isDefault, std::vect
     return read == ERROR_SUCCESS && code == ERROR_SUCCESS;
 }
 
-// check NAME on each chosen printer: whether its driver lists the form.
-int CheckNamed(const CommandLine& line)
+// Whether this printer's driver lists the form; code is FormOnPrinter's.
+PrinterOutcome CheckOn(const CommandLine& line, const std::wstring& printer, const PaperForm& form, DWORD code,
+                       std::vector<std::wstring>* json)
+{
+    PaperCheck check;
+    if (code == ERROR_SUCCESS)
+        code = CheckDriverPaper(printer, form, &check);
+    PrinterOutcome outcome;
+    if (code == ERROR_INVALID_FORM_NAME) {
+        outcome.result = CheckNotOffered;
+        outcome.text = NoSuchFormText(printer, line.operands[0]);
+    } else if (code != ERROR_SUCCESS) {
+        outcome = Failure(CheckFailed, code, L"检查失败：" + ErrorLine(code));
+    } else {
+        outcome.result = check.offered ? CheckOffered : CheckNotOffered;
+        outcome.text = DescribePaperCheck(printer, form, check);
+    }
+    if (check.offered)
+        json->push_back(JsonMember(L"paper_id", DecimalText(check.paper.id)));
+    return outcome;
+}
+
+typedef PrinterOutcome (*PrinterStep)(const CommandLine&, const std::wstring&, const PaperForm&, DWORD,
+                                      std::vector<std::wstring>*);
+
+// Each chosen printer in turn, with the form named in the first operand as that printer's table
+// has it (FormOnPrinter). A form the PC's table does not have, or a single printer's, ends the
+// command with ExitNotFound. A stoppable command stops between two printers when asked to.
+int ForEachPrinter(const CommandLine& line, PrinterStep step, const wchar_t* const tokens[], bool stoppable,
+                   PrinterReport* report)
 {
     std::vector<std::wstring> printers;
+    PaperForm form;
     const int chosen = ChoosePrinters(line, &printers);
     if (chosen != ExitDone)
         return chosen;
-    PrinterReport report;
-    report.json = line.format == L"json";
-    report.allPrinters = line.allPrinters;
+    if (line.allPrinters && FormOnPrinter(std::wstring(), line.operands[0], &form) == ERROR_INVALID_FORM_NAME) {
+        PrintError(NoSuchFormText(std::wstring(), line.operands[0]));
+        return ExitNotFound;
+    }
+    report->json = line.format == L"json";
+    report->allPrinters = line.allPrinters;
     for (const std::wstring& printer : printers) {
-        PaperForm form;
-        DWORD code = FormOnPrinter(printer, line.operands[0], &form);
+        if (stoppable && StopRequested()) {
+            report->interrupted = true;
+            break;
+        }
+        const DWORD code = FormOnPrinter(printer, line.operands[0], &form);
         if (code == ERROR_INVALID_FORM_NAME && !line.allPrinters) {
             PrintError(NoSuchFormText(printer, line.operands[0]));
             return ExitNotFound;
         }
-        PaperCheck check;
-        if (code == ERROR_SUCCESS)
-            code = CheckDriverPaper(printer, form, &check);
-        PrinterOutcome outcome;
-        if (code == ERROR_INVALID_FORM_NAME) {
-            outcome.result = CheckNotOffered;
-            outcome.text = NoSuchFormText(printer, line.operands[0]);
-        } else if (code != ERROR_SUCCESS) {
-            outcome = Failure(CheckFailed, code, L"检查失败：" + ErrorLine(code));
-        } else {
-            outcome.result = check.offered ? CheckOffered : CheckNotOffered;
-            outcome.text = DescribePaperCheck(printer, form, check);
-        }
-        ReportPrinter(printer, outcome, CheckTokens, &report,
-                      check.offered ? std::vector<std::wstring>{JsonMember(L"paper_id", DecimalText(check.paper.id))}
-                                    : std::vector<std::wstring>{});
+        std::vector<std::wstring> json;
+        const PrinterOutcome outcome = step(line, printer, form, code, &json);
+        ReportPrinter(printer, outcome, tokens, report, json);
     }
+    return ExitDone;
+}
+
+// check NAME on each chosen printer.
+int CheckNamed(const CommandLine& line)
+{
+    PrinterReport report;
+    const int code = ForEachPrinter(line, CheckOn, CheckTokens, false, &report);
+    if (code != ExitDone)
+        return code;
     const size_t* n = report.counts;
     if (report.json)
         PrintLine(JsonResultText({JsonMember(L"changed", L"false"), JsonMember(L"form", JsonString(line.operands[0]))},
@@ -240,30 +280,10 @@ int CheckNamed(const CommandLine& line)
 
 int DefaultCommand(const CommandLine& line)
 {
-    std::vector<std::wstring> printers;
-    const int chosen = ChoosePrinters(line, &printers);
-    if (chosen != ExitDone)
-        return chosen;
     PrinterReport report;
-    report.json = line.format == L"json";
-    report.allPrinters = line.allPrinters;
-    for (const std::wstring& printer : printers) {
-        if (StopRequested()) {
-            report.interrupted = true;
-            break;
-        }
-        PaperForm form;
-        const DWORD code = FormOnPrinter(printer, line.operands[0], &form);
-        if (code == ERROR_INVALID_FORM_NAME && !line.allPrinters) {
-            PrintError(NoSuchFormText(printer, line.operands[0]));
-            return ExitNotFound;
-        }
-        const PrinterOutcome outcome = code == ERROR_SUCCESS ? DefaultOn(line, printer, form)
-                                       : code == ERROR_INVALID_FORM_NAME
-                                           ? NotOffered(printer, form, true, DefaultNotOffered)
-                                           : Failure(DefaultFailed, code, FailureText(L"读取纸张", code));
-        ReportPrinter(printer, outcome, DefaultTokens, &report);
-    }
+    const int code = ForEachPrinter(line, DefaultOn, DefaultTokens, true, &report);
+    if (code != ExitDone)
+        return code;
     FinishDefault(line, report);
     const size_t* n = report.counts;
     // No printer that offers the form is a failure too: the default is nowhere what was asked.
