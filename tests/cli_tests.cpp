@@ -276,6 +276,7 @@ TEST(CliCommands, ExitCodesAndMessagesOfEachCommand)
         {{}, "yes", 2, "", "缺少命令。"},
         {{L"default", L"收据 241x101.6", L"--all-users"}, "no", 1, "", "设置默认纸张失败：需要管理员权限。"},
         {{L"default", L"Missing"}, "yes", 3, "", "打印机“CLI 打印机”没有名为“Missing”的纸张。"},
+        {{L"default", L"Missing", L"--all-printers"}, "yes", 3, "", "本机纸张表没有名为“Missing”的纸张。"},
         {{L"check", L"收据 241x101.6", L"--printer", L"second"}, "yes", 0, "打印机“Second”的驱动程序提供纸张“收据 241x101.6”。", ""},
     };
     for (const auto& c : cases) {
