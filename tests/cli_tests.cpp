@@ -148,8 +148,8 @@ TEST(CliImport, ASecondRunChangesNothingAndADryRunOnlySays)
                             "dp-750 fanfold,241,305\n");
     const std::vector<std::string> before = PersistedFormLines();
     const ToolRun dry = RunForms({L"import", L"twice.csv", L"--dry-run"});
-    EXPECT_EQ(0u, dry.exitCode) << dry.err;
-    EXPECT_EQ((std::vector<std::string>{"文件编码：UTF-8\r", "打印机：CLI 打印机\r", "未变化：收据 241X101.6\r",
+    EXPECT_EQ(4u, dry.exitCode) << dry.err;
+    EXPECT_EQ((std::vector<std::string>{"文件编码：UTF-8\r", "纸张表：本机\r", "未变化：收据 241X101.6\r",
                                         "将更新：发货单（241 × 93 mm → 241 × 94 mm）\r", "将添加：新纸（210 × 140.5 mm）\r",
                                         "未变化：dp-750 fanfold（打印机纸张）\r",
                                         "试运行，没有做任何更改：将添加 1 个，将更新 1 个，未变化 2 个，将失败 0 个。\r"}),
@@ -170,11 +170,12 @@ TEST(CliImport, ASecondRunChangesNothingAndADryRunOnlySays)
                                  "form user 210000 140500 0 0 210000 140500 \"新纸\"\n", "no"));
     const ToolRun second = RunForms({L"import", L"twice.csv"});
     EXPECT_EQ(0u, second.exitCode) << second.err;
-    EXPECT_EQ((std::vector<std::string>{"文件编码：UTF-8\r", "打印机：CLI 打印机\r", "未变化：收据 241X101.6\r", "未变化：发货单\r", "未变化：新纸\r",
+    EXPECT_EQ((std::vector<std::string>{"文件编码：UTF-8\r", "纸张表：本机\r", "未变化：收据 241X101.6\r", "未变化：发货单\r", "未变化：新纸\r",
                                         "未变化：dp-750 fanfold（打印机纸张）\r",
                                         "已添加 0 个，已更新 0 个，未变化 4 个，失败 0 个。\r"}),
               SplitLines(second.out));
     EXPECT_EQ(after, PersistedFormLines());
+    EXPECT_EQ(0u, RunForms({L"import", L"twice.csv", L"--dry-run"}).exitCode) << "nothing would change";
 }
 
 TEST(CliImport, AnInvalidFileIsReportedByLineAndNothingIsApplied)
@@ -205,7 +206,7 @@ TEST(CliImport, AFailedCallInTheMiddleIsReportedAndTheOthersAreApplied)
     WriteBytes("fault.csv", "name,width_mm,height_mm\n收据 241x101.6,241,100\nLost,100,100\nKept,110,110\n");
     const ToolRun run = RunForms({L"import", L"fault.csv"});
     EXPECT_EQ(1u, run.exitCode);
-    EXPECT_EQ((std::vector<std::string>{"文件编码：UTF-8\r", "打印机：CLI 打印机\r", "已更新：收据 241x101.6（241 × 101.6 mm → 241 × 100 mm）\r",
+    EXPECT_EQ((std::vector<std::string>{"文件编码：UTF-8\r", "纸张表：本机\r", "已更新：收据 241x101.6（241 × 101.6 mm → 241 × 100 mm）\r",
                                         "失败：Lost：添加失败：" + FirstLine(SystemText(1722)) + "\r",
                                         "已添加：Kept（110 × 110 mm）\r", "已添加 1 个，已更新 1 个，未变化 0 个，失败 1 个。\r"}),
               SplitLines(run.out));
@@ -337,16 +338,26 @@ TEST(CliCommands, ExitCodesAndMessagesOfEachCommand)
         {{L"add", L"   ", L"100", L"100"}, "yes", 2, "", "纸张名称不能只有空白字符。\r\n"},
         {{L"list", L"--encoding", L"utf-8"}, "yes", 2, "", "list 命令不接受选项 --encoding。"},
         {{L"set", L"DP-750 Fanfold", L"100", L"100"}, "yes", 2, "", "系统内置或打印机纸型受保护，不能修改。"},
-        {{L"set", L"Missing", L"100", L"100"}, "yes", 3, "", "打印机“CLI 打印机”没有名为“Missing”的纸张。"},
+        {{L"set", L"Missing", L"100", L"100"}, "yes", 3, "", "本机纸张表没有名为“Missing”的纸张。"},
+        {{L"add", L"Label", L"100", L"100", L"--printer", L"\\\\fs01\\labels"}, "yes\nconnection \"\\\\\\\\fs01\\\\Labels\"", 0,
+         "注意：这是网络打印机连接，纸张将保存到打印服务器 fs01 上，需要该服务器的管理员权限。\r\n纸张已添加：Label（100 × 100 mm）。\r\n", ""},
         {{L"delete", L"DP-750 Fanfold"}, "yes", 2, "", "系统内置或打印机纸型受保护，不能删除。"},
         {{L"delete", L"收据 241x101.6"}, "no", 1, "", "删除失败：需要管理员权限。"},
         {{L"list", L"--printer", L"Nowhere"}, "yes", 3, "", "找不到打印机“Nowhere”。"},
         {{L"list", L"--format", L"xml"}, "yes", 2, "", "--format 只能是 text、csv 或 json。"},
+        {{L"list", L"--format", L"CSV"}, "yes", 0, "name,width_mm,height_mm,kind\r\n收据 241x101.6,241,101.6,user\r\n", ""},
+        {{L"import", L"x.csv", L"--format=csv"}, "yes", 2, "", "--format 只能是 text 或 json。"},
+        {{L"default", L"收据 241x101.6", L"--printer", L"Second", L"--all-printers"}, "yes", 2, "", "--printer 和 --all-printers 不能同时使用。"},
+        {{L"/?"}, "yes", 0, "zeltra-forms.exe：在命令行中", ""},
+        {{L"-?"}, "yes", 0, "zeltra-forms.exe：在命令行中", ""},
+        {{L"HELP"}, "yes", 0, "zeltra-forms.exe：在命令行中", ""},
+        {{L"--version"}, "yes", 0, "zeltra-forms.exe 1.0.0.0\r\n", ""},
         {{L"import", L"missing-file.csv"}, "yes", 2, "", "无法打开文件“missing-file.csv”："},
         {{L"frob"}, "yes", 2, "", "未知的命令：frob"},
         {{}, "yes", 2, "", "缺少命令。"},
         {{L"default", L"收据 241x101.6", L"--all-users"}, "no", 1, "", "设置默认纸张失败：需要管理员权限。"},
         {{L"default", L"Missing"}, "yes", 3, "", "打印机“CLI 打印机”没有名为“Missing”的纸张。"},
+        {{L"default", L"Missing", L"--all-printers"}, "yes", 3, "", "本机纸张表没有名为“Missing”的纸张。"},
         {{L"check", L"收据 241x101.6", L"--printer", L"second"}, "yes", 0, "打印机“Second”的驱动程序提供纸张“收据 241x101.6”。", ""},
     };
     for (const auto& c : cases) {
@@ -365,16 +376,36 @@ TEST(CliCommands, ExitCodesAndMessagesOfEachCommand)
 
 TEST(CliCommands, DefaultAndCheckUseTheDriversPaperList)
 {
-    UseSpoolerState(PrinterState(Receipts + "form user 2000000 2000000 0 0 2000000 2000000 \"Huge\"\n"));
+    // Square comes first, so the driver starts on it.
+    UseSpoolerState(PrinterState("form user 100000 150000 0 0 100000 150000 \"Square\"\n" + Receipts +
+                                 "form user 2000000 2000000 0 0 2000000 2000000 \"Huge\"\n"));
+    const ToolRun dry = RunForms({L"default", L"收据 241X101.6", L"--dry-run"});
+    EXPECT_EQ(4u, dry.exitCode) << dry.err;
+    EXPECT_EQ("将设为默认纸张：收据 241x101.6（CLI 打印机）\r\n", dry.out);
+    EXPECT_EQ(std::string::npos, SpoolerState().find("default-paper")) << SpoolerState();
     const ToolRun set = RunForms({L"default", L"收据 241X101.6"});
     EXPECT_EQ(0u, set.exitCode) << set.err;
     EXPECT_EQ(0u, set.out.find("已将纸张“收据 241x101.6”设为打印机“CLI 打印机”的默认纸张（当前用户 ")) << set.out;
-    EXPECT_NE(std::string::npos, SpoolerState().find("default-paper user \"CLI 打印机\" 256 \"收据 241x101.6\"")) << SpoolerState();
+    const std::string state = SpoolerState();
+    EXPECT_NE(std::string::npos, state.find("default-paper user \"CLI 打印机\" 257 \"收据 241x101.6\"")) << state;
+
+    // Read first: a second run writes nothing, and a dry run finds nothing to change.
+    DeleteFileW(L"default-again.log");
+    SetEnvironmentVariableW(L"ZELTRA_SPOOLER_LOG", L"default-again.log");
+    const ToolRun again = RunForms({L"default", L"收据 241x101.6"});
+    SetEnvironmentVariableW(L"ZELTRA_SPOOLER_LOG", nullptr);
+    EXPECT_EQ(0u, again.exitCode) << again.err;
+    EXPECT_EQ("已是默认纸张：收据 241x101.6（CLI 打印机）\r\n", again.out);
+    const std::string calls = ReadBytes("default-again.log");
+    EXPECT_NE(std::string::npos, calls.find("DocumentPropertiesW")) << calls;
+    EXPECT_EQ(std::string::npos, calls.find("SetPrinterW")) << calls;
+    EXPECT_EQ(0u, RunForms({L"default", L"收据 241x101.6", L"--dry-run"}).exitCode);
+    EXPECT_EQ(state, SpoolerState());
 
     const ToolRun overview = RunForms({L"check", L"--printer", L"CLI 打印机"});
     EXPECT_EQ(0u, overview.exitCode) << overview.err;
-    EXPECT_EQ("打印机：CLI 打印机（默认打印机）\r\n  浏览器起始纸张：收据 241x101.6\r\n  提供：收据 241x101.6（编号 256）\r\n"
-              "  不提供：Huge（2000 × 2000 mm）\r\n",
+    EXPECT_EQ("打印机：CLI 打印机（默认打印机）\r\n  浏览器起始纸张：收据 241x101.6\r\n  提供：Square（编号 256）\r\n"
+              "  提供：收据 241x101.6（编号 257）\r\n  不提供：Huge（2000 × 2000 mm）\r\n",
               overview.out);
 
     const ToolRun missing = RunForms({L"default", L"Huge"});
@@ -387,7 +418,7 @@ TEST(CliCommands, DefaultAndCheckUseTheDriversPaperList)
 TEST(CliCommands, JsonListingEscapesWhatJsonRequires)
 {
     UseSpoolerState(PrinterState("form user 100500 200000 0 0 100500 200000 \"q\\\"b\\\\c\\u0001\\td\\uD800😀\"\n" + Printer));
-    const ToolRun run = RunForms({L"list", L"--all", L"--format", L"json"});
+    const ToolRun run = RunForms({L"list", L"--all", L"--format", L"json", L"--printer", L"CLI 打印机"});
     EXPECT_EQ(0u, run.exitCode) << run.err;
     EXPECT_EQ("{\r\n  \"printer\": \"CLI 打印机\",\r\n  \"forms\": [\r\n"
               "    {\"name\": \"q\\\"b\\\\c\\u0001\\td\\ud800😀\", \"width_mm\": 100.5, \"height_mm\": 200, \"kind\": \"user\"},\r\n"
@@ -395,7 +426,100 @@ TEST(CliCommands, JsonListingEscapesWhatJsonRequires)
               run.out);
 
     UseSpoolerState(PrinterState(""));
-    EXPECT_EQ("{\r\n  \"printer\": \"CLI 打印机\",\r\n  \"forms\": []\r\n}\r\n", RunForms({L"list", L"--format=json"}).out);
+    EXPECT_EQ("{\r\n  \"printer\": null,\r\n  \"forms\": []\r\n}\r\n", RunForms({L"list", L"--format=json"}).out);
+}
+
+TEST(CliCommands, WithoutAnyPrinterTheFormCommandsWorkOnThePCsTable)
+{
+    UseSpoolerState("admin yes\nstandard-forms no\n" + Receipts);
+    const ToolRun listed = RunForms({L"list"});
+    EXPECT_EQ(0u, listed.exitCode) << listed.err;
+    EXPECT_EQ("纸张表：本机\r\n收据 241x101.6（241 × 101.6 mm，用户）\r\n共 1 个用户自定义纸张。\r\n", listed.out);
+    const ToolRun added = RunForms({L"add", L"新纸", L"210", L"140.5"});
+    EXPECT_EQ(0u, added.exitCode) << added.err;
+    EXPECT_EQ(2u, PersistedFormLines().size());
+
+    // default needs a printer's driver: none named and none the default is a usage error.
+    const ToolRun noDefault = RunForms({L"default", L"新纸"});
+    EXPECT_EQ(2u, noDefault.exitCode);
+    EXPECT_EQ("没有默认打印机。请用 --printer 名称 指定打印机，或用 --all-printers 处理每台打印机。\r\n", noDefault.err);
+    EXPECT_EQ(1u, RunForms({L"default", L"新纸", L"--all-printers"}).exitCode) << "no printer offers it";
+}
+
+TEST(CliCommands, DefaultOnEveryPrinterSetsWhereTheDriverOffersTheForm)
+{
+    // A standard user: their own default needs no administrator rights (SetPrinterW level 9).
+    UseSpoolerState(PrinterState(Receipts + "form user 2000000 2000000 0 0 2000000 2000000 \"Huge\"\n", "no"));
+    const ToolRun set = RunForms({L"default", L"Huge", L"--all-printers"});
+    EXPECT_EQ(0u, set.exitCode) << set.err;
+    EXPECT_EQ(0u, set.out.find("不提供此纸张，未更改：CLI 打印机\r\n已将纸张“Huge”设为打印机“Second”的默认纸张（当前用户 ")) << set.out;
+    EXPECT_NE(std::string::npos, set.out.find("\r\n已设置 1 台，已是默认 0 台，不提供此纸张 1 台，失败 0 台。\r\n")) << set.out;
+
+    const ToolRun again = RunForms({L"default", L"huge", L"--all-printers", L"--format", L"json"});
+    EXPECT_EQ(0u, again.exitCode) << again.err;
+    EXPECT_EQ("{\r\n  \"changed\": false,\r\n  \"dry_run\": false,\r\n  \"form\": \"huge\",\r\n  \"all_users\": false,\r\n"
+              "  \"printers\": [\r\n    {\"printer\": \"CLI 打印机\", \"outcome\": \"not_offered\"},\r\n"
+              "    {\"printer\": \"Second\", \"outcome\": \"already\"}\r\n  ],\r\n"
+              "  \"summary\": {\"set\": 0, \"already\": 1, \"not_offered\": 1, \"failed\": 0},\r\n  \"interrupted\": false\r\n}\r\n",
+              again.out);
+
+    const ToolRun everyone = RunForms({L"default", L"Huge", L"--all-printers", L"--all-users"});
+    EXPECT_EQ(1u, everyone.exitCode);
+    EXPECT_EQ("打印机“Second”：设置默认纸张失败：需要管理员权限。请在以管理员身份运行的命令提示符或脚本中执行。\r\n", everyone.err);
+
+    SetEnvironmentVariableW(L"ZELTRA_FORMS_INTERRUPT_AFTER", L"1");
+    const ToolRun stopped = RunForms({L"default", L"收据 241x101.6", L"--all-printers"});
+    SetEnvironmentVariableW(L"ZELTRA_FORMS_INTERRUPT_AFTER", nullptr);
+    EXPECT_EQ(1u, stopped.exitCode);
+    // Stopped before the second printer.
+    EXPECT_EQ("已是默认纸张：收据 241x101.6（CLI 打印机）\r\n已设置 0 台，已是默认 1 台，不提供此纸张 0 台，失败 0 台。\r\n"
+              "已中断：以上为中断前完成的更改。\r\n",
+              stopped.out);
+}
+
+TEST(CliImport, JsonResultHasEachFormsOutcomeAndTheCounts)
+{
+    UseSpoolerState(PrinterState(Printer + Receipts + "fault AddFormW 1722 once\n"));
+    WriteBytes("json.csv", "name,width_mm,height_mm\n收据 241x101.6,241,101.6\nLost,100,100\n新纸,210,140.5\n"
+                           "dp-750 fanfold,241,300\n");
+    const ToolRun run = RunForms({L"import", L"json.csv", L"--format", L"Json"});
+    EXPECT_EQ(1u, run.exitCode) << run.err;
+    EXPECT_EQ("{\r\n  \"changed\": true,\r\n  \"dry_run\": false,\r\n  \"printer\": null,\r\n  \"encoding\": \"UTF-8\",\r\n"
+              "  \"forms\": [\r\n"
+              "    {\"name\": \"收据 241x101.6\", \"width_mm\": 241, \"height_mm\": 101.6, \"outcome\": \"unchanged\"},\r\n"
+              "    {\"name\": \"Lost\", \"width_mm\": 100, \"height_mm\": 100, \"outcome\": \"failed\", \"error_code\": 1722, "
+              "\"error\": \"失败：Lost：添加失败：" + FirstLine(SystemText(1722)) + "\"},\r\n"
+              "    {\"name\": \"新纸\", \"width_mm\": 210, \"height_mm\": 140.5, \"outcome\": \"added\"},\r\n"
+              "    {\"name\": \"dp-750 fanfold\", \"width_mm\": 241, \"height_mm\": 300, \"outcome\": \"conflict\", "
+              "\"error\": \"冲突：dp-750 fanfold：已有同名的打印机纸张（241 × 305 mm），它不能修改。\"}\r\n  ],\r\n"
+              "  \"summary\": {\"added\": 1, \"updated\": 0, \"unchanged\": 1, \"conflict\": 1, \"failed\": 1},\r\n"
+              "  \"interrupted\": false\r\n}\r\n",
+              run.out);
+}
+
+TEST(CliImport, CtrlCStopsBetweenTwoFormsAndARerunFinishes)
+{
+    UseSpoolerState(PrinterState(""));
+    WriteBytes("stop.csv", "name,width_mm,height_mm\nA,100,100\nB,110,110\nC,120,120\n");
+    DeleteFileW(L"stop-export.csv");
+    // The exe's test seam raises the interrupt through its console handler after this many forms.
+    SetEnvironmentVariableW(L"ZELTRA_FORMS_INTERRUPT_AFTER", L"1");
+    const ToolRun stopped = RunForms({L"import", L"stop.csv"});
+    SetEnvironmentVariableW(L"ZELTRA_FORMS_INTERRUPT_AFTER", L"0");
+    const ToolRun exported = RunForms({L"export", L"stop-export.csv"});
+    SetEnvironmentVariableW(L"ZELTRA_FORMS_INTERRUPT_AFTER", nullptr);
+    EXPECT_EQ(1u, stopped.exitCode) << stopped.err;
+    EXPECT_EQ((std::vector<std::string>{"纸张表：本机\r", "已添加：A（100 × 100 mm）\r",
+                                        "已添加 1 个，已更新 0 个，未变化 0 个，失败 0 个。\r",
+                                        "已中断：以上为中断前完成的更改。\r"}),
+              SplitLines(stopped.out));
+    EXPECT_EQ((std::vector<std::string>{"form user 100000 100000 0 0 100000 100000 \"A\""}), PersistedFormLines());
+    EXPECT_EQ(1u, exported.exitCode);
+    EXPECT_EQ("", ReadBytes("stop-export.csv")) << "an interrupted export writes no file";
+
+    const ToolRun rerun = RunForms({L"import", L"stop.csv"});
+    EXPECT_EQ(0u, rerun.exitCode) << rerun.err;
+    EXPECT_NE(std::string::npos, rerun.out.find("\r\n已添加 2 个，已更新 0 个，未变化 1 个，失败 0 个。\r\n")) << rerun.out;
 }
 
 TEST(CliExecutable, IsAConsoleProgramThatNeverAsksForElevationAndDocumentsItsExitCodes)
@@ -427,5 +551,6 @@ TEST(CliExecutable, IsAConsoleProgramThatNeverAsksForElevationAndDocumentsItsExi
     EXPECT_EQ(0u, help.exitCode);
     EXPECT_NE(std::string::npos, help.out.find("退出代码：\r\n  0  完成。\r\n  1  打印后台处理程序或驱动程序的调用失败，或缺少管理员权限"))
         << help.out;
-    EXPECT_NE(std::string::npos, help.out.find("  2  用法错误、无效的值或无效的文件。\r\n  3  找不到打印机或纸张。\r\n"));
+    EXPECT_NE(std::string::npos, help.out.find("  2  用法错误、无效的值或无效的文件。\r\n  3  找不到打印机或纸张。\r\n"
+                                               "  4  --dry-run：有更改要做"));
 }

@@ -11,25 +11,34 @@
 #include "core/core.h"
 #include "spooler/spooler.h"
 
-// What scripts test; the help text and the README list the same four.
+// What scripts test; the help text and the README list the same five.
 enum ExitCode : int {
     ExitDone = 0,
-    ExitFailed = 1,   // a spooler or driver call failed, or rights were missing
-    ExitUsage = 2,    // usage, an invalid value or an invalid file
-    ExitNotFound = 3, // printer or form not found
+    ExitFailed = 1,       // a spooler or driver call failed, rights were missing, or the run was interrupted
+    ExitUsage = 2,        // usage, an invalid value or an invalid file
+    ExitNotFound = 3,     // printer or form not found
+    ExitWouldChange = 4,  // --dry-run: a real run would change something
 };
 
 // The command line after parsing; the command routine knows which fields it was allowed.
 struct CommandLine {
     std::wstring command;
     std::vector<std::wstring> operands;
-    std::wstring printer; // --printer, empty for the default printer
-    std::wstring format;  // --format: text, csv or json
+    std::wstring printer; // --printer; empty: the PC's form table, or the default printer for default and check
+    std::wstring format;  // --format: text, csv or json, in lower case
     std::wstring encoding; // --encoding, empty when the file's is to be detected
     bool all = false;      // --all
     bool dryRun = false;   // --dry-run
     bool allUsers = false; // --all-users
+    bool allPrinters = false; // --all-printers
 };
+
+// --- Interrupts (main.cpp) ---
+// Whether Ctrl+C or Ctrl+Break asked the command to stop. Commands that go through many forms
+// or printers ask before each one, so they stop between two of them.
+bool StopRequested();
+// The line after the summary of an interrupted run.
+extern const wchar_t InterruptedText[];
 
 // --- Output (output.cpp) ---
 // A line to standard output or standard error: UTF-16 to a console, UTF-8 without a BOM
@@ -44,6 +53,18 @@ std::wstring ErrorLine(DWORD code);
 std::wstring FailureText(const wchar_t* action, DWORD code);
 // A JSON string literal: quotes, backslashes, control characters and unpaired surrogates escaped.
 std::wstring JsonString(const std::wstring& text);
+// --format json: "name": value (value already JSON), an object of such members on one line,
+// and true or false.
+std::wstring JsonMember(const wchar_t* name, const std::wstring& value);
+std::wstring JsonObject(const std::vector<std::wstring>& members);
+std::wstring JsonArray(const std::vector<std::wstring>& items);
+std::wstring JsonBool(bool value);
+// The members of an entry that failed: "error_code" (when there is a code) and "error".
+void AddJsonError(std::vector<std::wstring>* members, DWORD code, const std::wstring& text);
+// The one object a command prints: the head members, then the entries one a line in an array
+// called listName, then the tail members.
+std::wstring JsonResultText(const std::vector<std::wstring>& head, const wchar_t* listName,
+                            const std::vector<std::wstring>& entries, const std::vector<std::wstring>& tail);
 // "user", "builtin" or "printer", and the Chinese word for it.
 const wchar_t* FormKindToken(uint32_t flags);
 const wchar_t* FormKindText(uint32_t flags);
@@ -102,15 +123,30 @@ int DefaultCommand(const CommandLine& line);
 int CheckCommand(const CommandLine& line);
 
 // The printer to work on: --printer matched against the printer list (A to Z folded),
-// otherwise the default printer. ExitDone, or the exit code after telling the user.
+// otherwise the default printer (ExitUsage when there is none). ExitDone, or the exit code
+// after telling the user.
 int ResolvePrinter(const CommandLine& line, std::wstring* printer);
-// The printer's form table; ExitDone, or ExitFailed after telling the user.
+// The printers default and check NAME work on: every printer for --all-printers, else the
+// one ResolvePrinter chooses. ExitDone, or the exit code after telling the user.
+int ChoosePrinters(const CommandLine& line, std::vector<std::wstring>* printers);
+// A form table: the printer's, or the PC's (through the print server) when printer is empty.
+// ExitDone, or ExitFailed after telling the user.
 int ReadPrinterTable(const std::wstring& printer, std::vector<PaperForm>* forms);
-// ResolvePrinter, then ReadPrinterTable of the printer it chose.
+// The table the form commands work on: --printer's (ResolvePrinter), else the PC's, which
+// needs no printer at all (*printer empty); then ReadPrinterTable of it.
 int ReadChosenPrinterForms(const CommandLine& line, std::wstring* printer, std::vector<PaperForm>* forms);
+// How messages name a table: "打印机“NAME”", or "本机纸张表" for the PC's.
+std::wstring TableSubject(const std::wstring& printer);
+// "…没有名为“NAME”的纸张。"
+std::wstring NoSuchFormText(const std::wstring& printer, const std::wstring& name);
+// The first line of list and import: "打印机：NAME", or "纸张表：本机".
+std::wstring TableTitle(const std::wstring& printer);
+// The note a change through a printer connection (\\server\queue) prints before its first
+// result: the form goes to that print server. Empty for anything else.
+std::wstring ConnectionNote(const std::wstring& printer);
 // Every printer; false, with *exit to return, when there is none to work on or the list
 // cannot be read (the user has been told).
 bool ListEveryPrinter(std::vector<std::wstring>* printers, int* exit);
-// The printer, its table and the place in it of the form named by the first operand;
+// The table, its forms and the place in it of the form named by the first operand;
 // ExitNotFound after telling the user when there is no such form.
 int FindNamedForm(const CommandLine& line, std::wstring* printer, std::vector<PaperForm>* forms, int* index);

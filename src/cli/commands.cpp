@@ -1,6 +1,7 @@
 // The form commands: printers, list, add, set, delete, export and import. Each reads the
-// table first, applies the GUI's rules, and opens the printer for a change only when there
-// is one to make, so that a run with nothing to do needs no administrator rights.
+// table first (the PC's through the print server, or --printer's), applies the GUI's rules,
+// and opens the table for a change only when there is one to make, so that a run with
+// nothing to do needs no administrator rights.
 #include "cli/cli.h"
 
 namespace {
@@ -35,8 +36,11 @@ int ReadFormOperands(const CommandLine& line, std::wstring* name, int32_t* width
 int ChangeForm(const std::wstring& printer, FormChange change, const std::wstring& key, const std::wstring& name,
                int32_t width, int32_t height, const std::wstring& done)
 {
+    const std::wstring note = ConnectionNote(printer);
+    if (!note.empty())
+        PrintLine(note);
     HANDLE handle = nullptr;
-    DWORD code = OpenPrinterFor(printer, PRINTER_ALL_ACCESS, &handle);
+    DWORD code = OpenFormTable(printer, true, &handle);
     if (code == ERROR_SUCCESS) {
         code = ChangeUserForm(handle, change, key, name, width, height);
         Spooler.ClosePrinter(handle);
@@ -83,17 +87,34 @@ std::vector<ImportStep> PlanImport(const std::vector<PaperForm>& table, const st
 
 FormChange ImportChange(Step step) { return step == Step::Add ? FormChange::Add : FormChange::Set; }
 
-// The printer opened for administration once, at the first change, for all of them.
+// The table opened for administration once, at the first change, for all of them.
 struct AdminPrinter {
     HANDLE handle = nullptr;
     DWORD openCode = ERROR_SUCCESS;
     bool tried = false;
 };
 
-DWORD ApplyImportStep(const std::wstring& printer, const ImportStep& planned, AdminPrinter* admin)
+struct ImportTally {
+    size_t added = 0, updated = 0, unchanged = 0, conflict = 0, failed = 0;
+};
+
+// What import tells: text lines as the forms go, or the entries of its one JSON object.
+struct ImportReport {
+    bool json = false;
+    bool dryRun = false;
+    std::wstring note; // ConnectionNote, once a change is made
+    std::vector<std::wstring> entries;
+    ImportTally tally;
+    bool interrupted = false;
+};
+
+DWORD ApplyImportStep(const std::wstring& printer, const ImportStep& planned, AdminPrinter* admin, ImportReport* report)
 {
     if (!admin->tried) {
-        admin->openCode = OpenPrinterFor(printer, PRINTER_ALL_ACCESS, &admin->handle);
+        report->note = ConnectionNote(printer);
+        if (!report->json && !report->note.empty())
+            PrintLine(report->note);
+        admin->openCode = OpenFormTable(printer, true, &admin->handle);
         admin->tried = true;
     }
     if (admin->openCode != ERROR_SUCCESS)
@@ -102,11 +123,7 @@ DWORD ApplyImportStep(const std::wstring& printer, const ImportStep& planned, Ad
                           planned.form.width, planned.form.height);
 }
 
-struct ImportTally {
-    size_t added = 0, updated = 0, unchanged = 0, failed = 0;
-};
-
-// Where a form that went (or would go) as planned is counted; a conflict counts as failed.
+// Where a form that went (or would go) as planned is counted.
 size_t* Counter(ImportTally* tally, Step step)
 {
     switch (step) {
@@ -119,7 +136,13 @@ size_t* Counter(ImportTally* tally, Step step)
     case Step::Conflict:
         break;
     }
-    return &tally->failed;
+    return &tally->conflict;
+}
+
+const wchar_t* ImportOutcome(Step step)
+{
+    const wchar_t* const tokens[] = {L"added", L"updated", L"unchanged", L"conflict"};
+    return tokens[static_cast<int>(step)];
 }
 
 // The one line import prints for a form; dry runs say what would happen.
@@ -143,24 +166,82 @@ std::wstring ImportLine(Step step, const FileForm& form, const PaperForm& stored
            ExactSizeText(stored.width, stored.height) + L"），它不能修改。";
 }
 
-// The line of one form, counted where it belongs.
-void ReportImportStep(const ImportStep& planned, bool dryRun, ImportTally* tally)
+// The line or JSON entry of one form, counted where it belongs; a failed call counts as failed.
+void ReportImportStep(const ImportStep& planned, ImportReport* report)
 {
-    if (planned.result != ERROR_SUCCESS) {
-        PrintLine(L"失败：" + planned.form.name + L"：" + FailureText(FormChangeAction(ImportChange(planned.step)), planned.result));
-        ++tally->failed;
+    const bool failed = planned.result != ERROR_SUCCESS;
+    const std::wstring line =
+        failed ? L"失败：" + planned.form.name + L"：" +
+                     FailureText(FormChangeAction(ImportChange(planned.step)), planned.result)
+               : ImportLine(planned.step, planned.form, planned.stored, report->dryRun);
+    ++*(failed ? &report->tally.failed : Counter(&report->tally, planned.step));
+    if (!report->json) {
+        PrintLine(line);
         return;
     }
-    PrintLine(ImportLine(planned.step, planned.form, planned.stored, dryRun));
-    ++*Counter(tally, planned.step);
+    std::vector<std::wstring> members = {JsonMember(L"name", JsonString(planned.form.name)),
+                                         JsonMember(L"width_mm", ExactMillimetres(planned.form.width)),
+                                         JsonMember(L"height_mm", ExactMillimetres(planned.form.height)),
+                                         JsonMember(L"outcome", JsonString(failed ? L"failed" : ImportOutcome(planned.step)))};
+    if (failed || planned.step == Step::Conflict)
+        AddJsonError(&members, planned.result, line);
+    report->entries.push_back(JsonObject(members));
 }
 
 void ReportImportTally(const ImportTally& tally, bool dryRun)
 {
     const std::wstring counts = DecimalText(tally.added) + L" 个，" + (dryRun ? L"将更新 " : L"已更新 ") +
                                 DecimalText(tally.updated) + L" 个，未变化 " + DecimalText(tally.unchanged) + L" 个，" +
-                                (dryRun ? L"将失败 " : L"失败 ") + DecimalText(tally.failed) + L" 个。";
+                                (dryRun ? L"将失败 " : L"失败 ") + DecimalText(tally.conflict + tally.failed) + L" 个。";
     PrintLine(dryRun ? L"试运行，没有做任何更改：将添加 " + counts : L"已添加 " + counts);
+}
+
+// Applies (or, for a dry run, only reports) each planned form in turn, stopping between two
+// forms when asked to.
+void RunImport(const std::wstring& printer, std::vector<ImportStep> plan, ImportReport* report)
+{
+    AdminPrinter admin;
+    for (ImportStep& planned : plan) {
+        if (StopRequested()) {
+            report->interrupted = true;
+            break;
+        }
+        const bool change = planned.step == Step::Add || planned.step == Step::Set;
+        if (change && !report->dryRun)
+            planned.result = ApplyImportStep(printer, planned, &admin, report);
+        ReportImportStep(planned, report);
+    }
+    if (admin.handle)
+        Spooler.ClosePrinter(admin.handle);
+}
+
+// The summary (or the JSON object) and the exit code: failures and interruptions first, then
+// whether a dry run found something to change.
+int FinishImport(const std::wstring& printer, const std::wstring& encoding, const ImportReport& report)
+{
+    const ImportTally& tally = report.tally;
+    const bool changes = tally.added + tally.updated > 0;
+    if (report.json) {
+        std::vector<std::wstring> head = {JsonMember(L"changed", JsonBool(changes)),
+                                          JsonMember(L"dry_run", JsonBool(report.dryRun)),
+                                          JsonMember(L"printer", printer.empty() ? L"null" : JsonString(printer)),
+                                          JsonMember(L"encoding", JsonString(encoding))};
+        if (!report.note.empty())
+            head.push_back(JsonMember(L"note", JsonString(report.note)));
+        const std::wstring summary = JsonObject(
+            {JsonMember(L"added", DecimalText(tally.added)), JsonMember(L"updated", DecimalText(tally.updated)),
+             JsonMember(L"unchanged", DecimalText(tally.unchanged)), JsonMember(L"conflict", DecimalText(tally.conflict)),
+             JsonMember(L"failed", DecimalText(tally.failed))});
+        PrintLine(JsonResultText(head, L"forms", report.entries,
+                                 {JsonMember(L"summary", summary), JsonMember(L"interrupted", JsonBool(report.interrupted))}));
+    } else {
+        ReportImportTally(tally, report.dryRun);
+        if (report.interrupted)
+            PrintLine(InterruptedText);
+    }
+    if (report.interrupted || tally.conflict + tally.failed > 0)
+        return ExitFailed;
+    return report.dryRun && changes ? ExitWouldChange : ExitDone;
 }
 
 } // namespace
@@ -177,8 +258,8 @@ int ResolvePrinter(const CommandLine& line, std::wstring* printer)
     if (wanted.empty()) {
         const DWORD code = QueryDefaultPrinter(&wanted);
         if (code == ERROR_FILE_NOT_FOUND) {
-            PrintError(L"没有默认打印机。请用 --printer 名称 指定打印机。");
-            return ExitNotFound;
+            PrintError(L"没有默认打印机。请用 --printer 名称 指定打印机，或用 --all-printers 处理每台打印机。");
+            return ExitUsage;
         }
         if (code != ERROR_SUCCESS) {
             PrintError(L"读取默认打印机失败：" + ErrorLine(code));
@@ -200,6 +281,43 @@ int ResolvePrinter(const CommandLine& line, std::wstring* printer)
     return ExitNotFound;
 }
 
+int ChoosePrinters(const CommandLine& line, std::vector<std::wstring>* printers)
+{
+    printers->clear();
+    if (!line.allPrinters) {
+        printers->emplace_back();
+        return ResolvePrinter(line, &printers->back());
+    }
+    const DWORD code = ListPrinters(printers);
+    if (code == ERROR_SUCCESS)
+        return ExitDone;
+    PrintError(L"读取打印机失败：" + ErrorLine(code));
+    return ExitFailed;
+}
+
+std::wstring TableSubject(const std::wstring& printer)
+{
+    return printer.empty() ? std::wstring(L"本机纸张表") : L"打印机" + Quoted(printer);
+}
+
+std::wstring NoSuchFormText(const std::wstring& printer, const std::wstring& name)
+{
+    return TableSubject(printer) + L"没有名为" + Quoted(name) + L"的纸张。";
+}
+
+std::wstring TableTitle(const std::wstring& printer)
+{
+    return printer.empty() ? std::wstring(L"纸张表：本机") : L"打印机：" + printer;
+}
+
+std::wstring ConnectionNote(const std::wstring& printer)
+{
+    if (printer.compare(0, 2, L"\\\\") != 0)
+        return std::wstring();
+    const std::wstring server = printer.substr(2, printer.find(L'\\', 2) - 2);
+    return L"注意：这是网络打印机连接，纸张将保存到打印服务器 " + server + L" 上，需要该服务器的管理员权限。";
+}
+
 int ReadPrinterTable(const std::wstring& printer, std::vector<PaperForm>* forms)
 {
     bool opened = false;
@@ -207,7 +325,8 @@ int ReadPrinterTable(const std::wstring& printer, std::vector<PaperForm>* forms)
     if (code == ERROR_SUCCESS)
         return ExitDone;
     if (!opened)
-        PrintError(L"无法打开打印机" + Quoted(printer) + L"：" + ErrorLine(code));
+        PrintError((printer.empty() ? std::wstring(L"无法打开本机的打印服务器") : L"无法打开打印机" + Quoted(printer)) + L"：" +
+                   ErrorLine(code));
     else
         PrintError(L"读取纸张失败：" + ErrorLine(code));
     return ExitFailed;
@@ -215,7 +334,8 @@ int ReadPrinterTable(const std::wstring& printer, std::vector<PaperForm>* forms)
 
 int ReadChosenPrinterForms(const CommandLine& line, std::wstring* printer, std::vector<PaperForm>* forms)
 {
-    const int code = ResolvePrinter(line, printer);
+    printer->clear();
+    const int code = line.printer.empty() ? ExitDone : ResolvePrinter(line, printer);
     return code == ExitDone ? ReadPrinterTable(*printer, forms) : code;
 }
 
@@ -243,7 +363,7 @@ int FindNamedForm(const CommandLine& line, std::wstring* printer, std::vector<Pa
     *index = FindFormByName(*forms, line.operands[0]);
     if (*index >= 0)
         return ExitDone;
-    PrintError(L"打印机" + Quoted(*printer) + L"没有名为" + Quoted(line.operands[0]) + L"的纸张。");
+    PrintError(NoSuchFormText(*printer, line.operands[0]));
     return ExitNotFound;
 }
 
@@ -275,18 +395,16 @@ int ListCommand(const CommandLine& line)
             PrintLine(CsvField(form.name) + L"," + ExactMillimetres(form.width) + L"," + ExactMillimetres(form.height) +
                       L"," + FormKindToken(form.flags));
     } else if (line.format == L"json") {
-        std::wstring text = L"{\r\n  \"printer\": " + JsonString(printer) + L",\r\n  \"forms\": [";
-        for (size_t i = 0; i < shown.size(); ++i) {
-            const PaperForm& form = shown[i];
-            text += (i == 0 ? L"\r\n" : L",\r\n");
-            text += L"    {\"name\": " + JsonString(form.name) + L", \"width_mm\": " + ExactMillimetres(form.width) +
-                    L", \"height_mm\": " + ExactMillimetres(form.height) + L", \"kind\": \"" +
-                    FormKindToken(form.flags) + L"\"}";
-        }
-        text += shown.empty() ? L"]\r\n}" : L"\r\n  ]\r\n}";
-        PrintLine(text);
+        std::vector<std::wstring> entries;
+        for (const PaperForm& form : shown)
+            entries.push_back(JsonObject({JsonMember(L"name", JsonString(form.name)),
+                                          JsonMember(L"width_mm", ExactMillimetres(form.width)),
+                                          JsonMember(L"height_mm", ExactMillimetres(form.height)),
+                                          JsonMember(L"kind", JsonString(FormKindToken(form.flags)))}));
+        PrintLine(JsonResultText({JsonMember(L"printer", printer.empty() ? L"null" : JsonString(printer))}, L"forms",
+                                 entries, {}));
     } else {
-        PrintLine(L"打印机：" + printer);
+        PrintLine(TableTitle(printer));
         for (const PaperForm& form : shown)
             PrintLine(form.name + L"（" + ExactSizeText(form.width, form.height) + L"，" + FormKindText(form.flags) + L"）");
         PrintLine(L"共 " + DecimalText(shown.size()) + (line.all ? L" 个纸张规格。" : L" 个用户自定义纸张。"));
@@ -370,6 +488,11 @@ int ExportCommand(const CommandLine& line)
     std::vector<PaperForm> written;
     size_t skipped = 0;
     for (const PaperForm& form : Selected(forms, line.all)) {
+        // Nothing is written when asked to stop: a rerun writes the whole file.
+        if (StopRequested()) {
+            PrintLine(InterruptedText);
+            return ExitFailed;
+        }
         const std::wstring problem = ExportProblem(form);
         if (problem.empty()) {
             written.push_back(form);
@@ -390,7 +513,7 @@ int ExportCommand(const CommandLine& line)
         PrintError(L"无法写入文件" + Quoted(path) + L"：" + ErrorLine(result));
         return ExitUsage;
     }
-    PrintLine(L"已把打印机" + Quoted(printer) + L"的 " + DecimalText(written.size()) + L" 个纸张写入" + Quoted(path) +
+    PrintLine(L"已把" + TableSubject(printer) + L"的 " + DecimalText(written.size()) + L" 个纸张写入" + Quoted(path) +
               (skipped ? L"，跳过 " + DecimalText(skipped) + L" 个。" : std::wstring(L"。")));
     return ExitDone;
 }
@@ -406,24 +529,20 @@ int ImportCommand(const CommandLine& line)
         PrintError(L"没有做任何更改。");
         return ExitUsage;
     }
-    PrintLine(L"文件编码：" + encoding);
+    const bool json = line.format == L"json";
+    // JSON carries the encoding as a member: its output is the one object.
+    if (!json)
+        PrintLine(L"文件编码：" + encoding);
     std::wstring printer;
     std::vector<PaperForm> table;
-    int code = ReadChosenPrinterForms(line, &printer, &table);
+    const int code = ReadChosenPrinterForms(line, &printer, &table);
     if (code != ExitDone)
         return code;
-
-    PrintLine(L"打印机：" + printer);
-    ImportTally tally;
-    AdminPrinter admin;
-    for (ImportStep& planned : PlanImport(table, wanted)) {
-        const bool change = planned.step == Step::Add || planned.step == Step::Set;
-        if (change && !line.dryRun)
-            planned.result = ApplyImportStep(printer, planned, &admin);
-        ReportImportStep(planned, line.dryRun, &tally);
-    }
-    if (admin.handle)
-        Spooler.ClosePrinter(admin.handle);
-    ReportImportTally(tally, line.dryRun);
-    return tally.failed == 0 ? ExitDone : ExitFailed;
+    ImportReport report;
+    report.json = json;
+    report.dryRun = line.dryRun;
+    if (!report.json)
+        PrintLine(TableTitle(printer));
+    RunImport(printer, PlanImport(table, wanted), &report);
+    return FinishImport(printer, encoding, report);
 }

@@ -122,3 +122,46 @@ const wchar_t* FormKindText(uint32_t flags)
         return L"系统内置";
     return (flags & FORM_PRINTER) ? L"打印机" : L"用户";
 }
+
+std::wstring JsonMember(const wchar_t* name, const std::wstring& value)
+{
+    return JsonString(name) + L": " + value;
+}
+
+std::wstring JsonObject(const std::vector<std::wstring>& members)
+{
+    std::wstring text = L"{";
+    for (size_t i = 0; i < members.size(); ++i)
+        text += (i == 0 ? L"" : L", ") + members[i];
+    return text + L"}";
+}
+
+std::wstring JsonArray(const std::vector<std::wstring>& items)
+{
+    const std::wstring object = JsonObject(items);
+    return L"[" + object.substr(1, object.size() - 2) + L"]";
+}
+
+std::wstring JsonBool(bool value) { return value ? L"true" : L"false"; }
+
+void AddJsonError(std::vector<std::wstring>* members, DWORD code, const std::wstring& text)
+{
+    if (code != ERROR_SUCCESS)
+        members->push_back(JsonMember(L"error_code", DecimalText(code)));
+    members->push_back(JsonMember(L"error", JsonString(text)));
+}
+
+std::wstring JsonResultText(const std::vector<std::wstring>& head, const wchar_t* listName,
+                            const std::vector<std::wstring>& entries, const std::vector<std::wstring>& tail)
+{
+    std::wstring text = L"{";
+    for (const std::wstring& member : head)
+        text += L"\r\n  " + member + L",";
+    text += L"\r\n  " + JsonString(listName) + L": [";
+    for (size_t i = 0; i < entries.size(); ++i)
+        text += (i == 0 ? L"\r\n    " : L",\r\n    ") + entries[i];
+    text += entries.empty() ? L"]" : L"\r\n  ]";
+    for (const std::wstring& member : tail)
+        text += L",\r\n  " + member;
+    return text + L"\r\n}";
+}

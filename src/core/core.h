@@ -142,3 +142,7 @@ std::wstring DefaultPaperRefusedText(const std::wstring& current);
 std::wstring CheckResultText(const std::wstring& printer, const PaperForm& form, const PaperCheck& check);
 // The drift note alone; empty when the form has none.
 std::wstring FeedDriftNote(const PaperForm& form);
+// The default was read first and already is the form: nothing was written.
+std::wstring DefaultPaperAlreadyText(const std::wstring& form, const std::wstring& printer);
+// One printer of several whose driver does not list the form; it was left as it was.
+std::wstring DefaultPaperSkippedText(const std::wstring& printer);

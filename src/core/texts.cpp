@@ -200,3 +200,13 @@ std::wstring DefaultPaperRefusedText(const std::wstring& current)
     return L"打印机驱动程序没有接受新的默认纸张。\r\n当前默认纸张仍是：" +
            (current.empty() ? std::wstring(L"驱动程序列表中没有的纸张") : current);
 }
+
+std::wstring DefaultPaperAlreadyText(const std::wstring& form, const std::wstring& printer)
+{
+    return L"已是默认纸张：" + form + L"（" + printer + L"）";
+}
+
+std::wstring DefaultPaperSkippedText(const std::wstring& printer)
+{
+    return L"不提供此纸张，未更改：" + printer;
+}

@@ -211,14 +211,15 @@ DWORD StoreDefault(const std::wstring& printerName, WORD id, const std::wstring&
     return code;
 }
 
-// The default DEVMODE a program gets for the printer: the caller's own, else the printer's.
-DWORD ReadDefaultDevMode(const std::wstring& printerName, std::vector<BYTE>* devmode)
+// The default DEVMODE a program gets for the printer: the caller's own, else the printer's; or
+// with global the printer's own for all users.
+DWORD ReadDefaultDevMode(const std::wstring& printerName, std::vector<BYTE>* devmode, bool global = false)
 {
     HANDLE printer = nullptr;
     DWORD code = OpenPrinterFor(printerName, PRINTER_ACCESS_USE, &printer);
     if (code != ERROR_SUCCESS)
         return code;
-    code = DriverDevMode(printer, printerName, nullptr, devmode);
+    code = global ? GlobalDevMode(printer, devmode) : DriverDevMode(printer, printerName, nullptr, devmode);
     Spooler.ClosePrinter(printer);
     return code;
 }
@@ -356,4 +357,23 @@ PaperOutcome SetDefaultPaper(const std::wstring& printer, const PaperForm& form,
     const std::wstring account = ProcessAccountName();
     *text = DefaultPaperSetText(printer, form.name, allUsers, account, RunsAsAnotherAccount());
     return PaperOutcome::Done;
+}
+
+DefaultPaperState QueryDefaultPaper(const std::wstring& printer, const PaperForm& form, bool allUsers, DWORD* code)
+{
+    std::vector<DriverPaper> papers;
+    *code = ReadDriverPapers(printer, &papers);
+    if (*code != ERROR_SUCCESS)
+        return DefaultPaperState::Failed;
+    const int at = FindDriverPaper(papers, form);
+    if (at < 0)
+        return DefaultPaperState::NotOffered;
+    const WORD id = papers[static_cast<size_t>(at)].id;
+    std::vector<BYTE> devmode;
+    *code = ReadDefaultDevMode(printer, &devmode);
+    if (*code == ERROR_SUCCESS && StartsOnForm(devmode, id, form) && allUsers)
+        *code = ReadDefaultDevMode(printer, &devmode, true);
+    if (*code != ERROR_SUCCESS)
+        return DefaultPaperState::Failed;
+    return StartsOnForm(devmode, id, form) ? DefaultPaperState::Already : DefaultPaperState::WouldChange;
 }

@@ -69,17 +69,40 @@ DWORD QueryDefaultPrinter(std::wstring* name)
     return name->empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
 }
 
+namespace {
+
+// OpenPrinterW with the access asked for; a refusal of more than the plain access is retried
+// with no defaults, which the spooler grants what the caller may have. name null: the server.
+DWORD OpenWithRetry(wchar_t* name, DWORD access, DWORD plainAccess, HANDLE* handle)
+{
+    *handle = nullptr;
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, access};
+    if (Spooler.OpenPrinterW(name, handle, &defaults))
+        return ERROR_SUCCESS;
+    if (access != plainAccess && Spooler.OpenPrinterW(name, handle, nullptr))
+        return ERROR_SUCCESS;
+    *handle = nullptr;
+    return LastFailureCode();
+}
+
+} // namespace
+
 DWORD OpenPrinterFor(const std::wstring& name, DWORD access, HANDLE* printer)
 {
-    *printer = nullptr;
     std::wstring copy(name);
-    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, access};
-    if (Spooler.OpenPrinterW(&copy[0], printer, &defaults))
-        return ERROR_SUCCESS;
-    if (access != PRINTER_ACCESS_USE && Spooler.OpenPrinterW(&copy[0], printer, nullptr))
-        return ERROR_SUCCESS;
-    *printer = nullptr;
-    return LastFailureCode();
+    return OpenWithRetry(&copy[0], access, PRINTER_ACCESS_USE, printer);
+}
+
+DWORD OpenPrintServer(DWORD access, HANDLE* server)
+{
+    return OpenWithRetry(nullptr, access, SERVER_ACCESS_ENUMERATE, server);
+}
+
+DWORD OpenFormTable(const std::wstring& printer, bool change, HANDLE* handle)
+{
+    if (printer.empty())
+        return OpenPrintServer(change ? SERVER_ALL_ACCESS : SERVER_ACCESS_ENUMERATE, handle);
+    return OpenPrinterFor(printer, change ? PRINTER_ALL_ACCESS : PRINTER_ACCESS_USE, handle);
 }
 
 DWORD ReadForms(HANDLE printer, std::vector<PaperForm>* forms)
@@ -117,7 +140,7 @@ DWORD ReadPrinterForms(const std::wstring& printer, std::vector<PaperForm>* form
 {
     forms->clear();
     HANDLE handle = nullptr;
-    DWORD code = OpenPrinterFor(printer, PRINTER_ACCESS_USE, &handle);
+    DWORD code = OpenFormTable(printer, false, &handle);
     *opened = code == ERROR_SUCCESS;
     if (!*opened)
         return code;

@@ -66,10 +66,18 @@ DWORD QueryDefaultPrinter(std::wstring* name);
 // Opens a printer with the access asked for; a refused administrative open is retried
 // with no defaults, which the spooler grants what the caller may have.
 DWORD OpenPrinterFor(const std::wstring& name, DWORD access, HANDLE* printer);
+// The local print server (OpenPrinterW with a NULL name), whose form table is the PC's: the
+// form functions take its handle as they take a printer's. Enumerating needs no more than
+// SERVER_ACCESS_ENUMERATE, which every account has; changes need SERVER_ACCESS_ADMINISTER. A
+// refused administrative open is retried with no defaults, as OpenPrinterFor does.
+DWORD OpenPrintServer(DWORD access, HANDLE* server);
+// The handle a form table is read (change false) or changed through: the printer's when one is
+// named, else the print server's, so that a PC without a (default) printer has its table too.
+DWORD OpenFormTable(const std::wstring& printer, bool change, HANDLE* handle);
 // The printer's form table in the spooler's order (two calls, no retry).
 DWORD ReadForms(HANDLE printer, std::vector<PaperForm>* forms);
-// Opens the printer for use, reads its form table and closes it again. *opened tells a
-// printer that could not be opened from a table that could not be read.
+// Opens the table (OpenFormTable: an empty name is the PC's), reads it and closes it again.
+// *opened tells a printer or server that could not be opened from a table that could not be read.
 DWORD ReadPrinterForms(const std::wstring& printer, std::vector<PaperForm>* forms, bool* opened);
 FORM_INFO_1W BuildFormInfo(const std::wstring& name, int32_t width, int32_t height);
 DWORD AddUserForm(HANDLE printer, const std::wstring& name, int32_t width, int32_t height);
@@ -100,6 +108,12 @@ DWORD CheckDriverPaper(const std::wstring& printer, const PaperForm& form, Paper
 // *code is the failed call's code.
 PaperOutcome SetDefaultPaper(const std::wstring& printer, const PaperForm& form, bool allUsers, DWORD* code,
                              std::wstring* text);
+// What SetDefaultPaper would find, read the way a browser reads it and without writing: Already
+// when a browser on this account starts on the form and, for all users, the printer's own
+// default names it too; WouldChange otherwise; NotOffered when the driver does not list it;
+// Failed with *code when something could not be read.
+enum class DefaultPaperState { Already, WouldChange, NotOffered, Failed };
+DefaultPaperState QueryDefaultPaper(const std::wstring& printer, const PaperForm& form, bool allUsers, DWORD* code);
 
 // --- Accounts (accounts.cpp) ---
 

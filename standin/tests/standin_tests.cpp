@@ -392,6 +392,35 @@ TEST_F(StandIn, AdministerRightsDependOnAdminStateAndDesiredAccess) {
     EXPECT_TRUE(AddFormW(Open(), 1, Bytes(&form)));
 }
 
+TEST_F(StandIn, ThePrintServersHandleEnumeratesFormsAsAnyoneAndChangesThemOnlyToAdministrators) {
+    Set(std::string(kBase) + "admin no\n");
+    HANDLE server = nullptr;
+    PRINTER_DEFAULTSW administer = {nullptr, nullptr, SERVER_ACCESS_ADMINISTER};
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, OpenPrinterW(nullptr, &server, &administer));
+    PRINTER_DEFAULTSW enumerate = {nullptr, nullptr, SERVER_ACCESS_ENUMERATE};
+    ASSERT_TRUE(OpenPrinterW(nullptr, &server, &enumerate));
+    open_.push_back(server);
+    // EnumForms checks no access on the handle; the server's table is the one every printer shows.
+    EXPECT_EQ(Names(server), (std::vector<std::wstring>{L"A4", L"Invoice", L"Driver form"}));
+    EXPECT_EQ(Names(server), Names(Open(L"Office Laser", PRINTER_ACCESS_USE)));
+    FORM_INFO_1W form = MakeForm(L"New", 1000, 1000);
+    const std::string before = FileBytes();
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, AddFormW(server, 1, Bytes(&form)));
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, SetFormW(server, const_cast<LPWSTR>(L"Invoice"), 1, Bytes(&form)));
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, DeleteFormW(server, const_cast<LPWSTR>(L"Invoice")));
+    EXPECT_EQ(FileBytes(), before);
+
+    Set(kBase);
+    PRINTER_DEFAULTSW all = {nullptr, nullptr, SERVER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinterW(nullptr, &server, &all));
+    open_.push_back(server);
+    FORM_INFO_1W wider = MakeForm(L"Invoice", 2000, 1000);
+    EXPECT_TRUE(AddFormW(server, 1, Bytes(&form)));
+    EXPECT_TRUE(SetFormW(server, const_cast<LPWSTR>(L"invoice"), 1, Bytes(&wider)));
+    EXPECT_TRUE(DeleteFormW(server, const_cast<LPWSTR>(L"New")));
+    EXPECT_EQ(Forms(Open()).at(1).cx, 2000);
+}
+
 TEST_F(StandIn, ClosePrinterClearsLastErrorAndRejectsUnknownHandles) {
     Set(kBase);
     HANDLE h = nullptr;
@@ -745,6 +774,16 @@ TEST_F(StandIn, PerUserDefaultHidesTheGlobalOneAndBothPersist) {
     const std::string state = State();
     ASSERT_TRUE(StandInSetState(state.c_str()));
     EXPECT_EQ(State(), state);
+}
+
+TEST_F(StandIn, AStandardUserSetsTheirOwnDefaultButNotThePrinters) {
+    Set(std::string(kDriver) + "admin no\n");
+    HANDLE user = Open(L"Wide", PRINTER_ACCESS_USE);
+    const std::string before = FileBytes();
+    EXPECT_FAILS_WITH(ERROR_ACCESS_DENIED, SetDefault(user, 8, Asking(user, L"Label", 0)));
+    EXPECT_EQ(FileBytes(), before);
+    ASSERT_TRUE(SetDefault(user, 9, Asking(user, L"Invoice 241", 256)));
+    EXPECT_EQ(PaperOf(Settings(user)), L"256 Invoice 241");
 }
 
 TEST_F(StandIn, BadDevModesAndStateLinesAreRefusedWithoutHarm) {
