@@ -509,7 +509,7 @@ TEST(CliImport, CtrlCStopsBetweenTwoFormsAndARerunFinishes)
     const ToolRun exported = RunForms({L"export", L"stop-export.csv"});
     SetEnvironmentVariableW(L"ZELTRA_FORMS_INTERRUPT_AFTER", nullptr);
     EXPECT_EQ(1u, stopped.exitCode) << stopped.err;
-    EXPECT_EQ((std::vector<std::string>{"纸张表：本机\r", "已添加：A（100 × 100 mm）\r",
+    EXPECT_EQ((std::vector<std::string>{"文件编码：UTF-8\r", "纸张表：本机\r", "已添加：A（100 × 100 mm）\r",
                                         "已添加 1 个，已更新 0 个，未变化 0 个，失败 0 个。\r",
                                         "已中断：以上为中断前完成的更改。\r"}),
               SplitLines(stopped.out));
