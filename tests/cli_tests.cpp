@@ -2,6 +2,8 @@
 // the stand-in spooler's state file, checked by exit code, output and the persisted table.
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <fstream>
 
 #include "harness/harness.h"
@@ -405,7 +407,7 @@ TEST(CliCommands, DefaultAndCheckUseTheDriversPaperList)
     const ToolRun overview = RunForms({L"check", L"--printer", L"CLI 打印机"});
     EXPECT_EQ(0u, overview.exitCode) << overview.err;
     EXPECT_EQ("打印机：CLI 打印机（默认打印机）\r\n  浏览器起始纸张：收据 241x101.6\r\n  提供：Square（编号 256）\r\n"
-              "  提供：收据 241x101.6（编号 257）\r\n  不提供：Huge（2000 × 2000 mm）\r\n",
+              "  提供：收据 241x101.6（编号 257）\r\n  不提供：Huge（2000 × 2000 mm）\r\n浏览器策略：未设置\r\n",
               overview.out);
 
     const ToolRun missing = RunForms({L"default", L"Huge"});
@@ -553,4 +555,90 @@ TEST(CliExecutable, IsAConsoleProgramThatNeverAsksForElevationAndDocumentsItsExi
         << help.out;
     EXPECT_NE(std::string::npos, help.out.find("  2  用法错误、无效的值或无效的文件。\r\n  3  找不到打印机或纸张。\r\n"
                                                "  4  --dry-run：有更改要做"));
+}
+
+namespace {
+
+const wchar_t ChromePolicy[] = L"SOFTWARE\\Policies\\Google\\Chrome";
+const wchar_t EdgePolicy[] = L"SOFTWARE\\Policies\\Microsoft\\Edge";
+
+// The browser's PrintingPaperSizeDefault as it reads it, "" when there is none.
+std::string PolicyValue(const wchar_t* key)
+{
+    wchar_t value[512] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, L"PrintingPaperSizeDefault", RRF_RT_REG_SZ,
+                     nullptr, value, &size) != ERROR_SUCCESS)
+        return "";
+    return Narrow(value);
+}
+
+// The key as the process may use it: read only (SDDL "KR"), or everything ("KA"). Wine checks a
+// key's DACL as Windows does, which stands in for a user without administrator rights.
+void SetPolicyAccess(const wchar_t* key, const wchar_t* rights)
+{
+    HKEY handle = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, WRITE_DAC | KEY_WOW64_64KEY,
+                                             nullptr, &handle, nullptr));
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const std::wstring sddl = std::wstring(L"D:P(A;;") + rights + L";;;WD)";
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(handle, DACL_SECURITY_INFORMATION, descriptor));
+    LocalFree(descriptor);
+    RegCloseKey(handle);
+}
+
+} // namespace
+
+TEST(CliBrowserPaper, ThePolicyHoldsTheDriversSizeUprightAndIsWrittenOnlyWhenItWouldChange)
+{
+    for (const wchar_t* key : {ChromePolicy, EdgePolicy})
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key, L"PrintingPaperSizeDefault");
+    UseSpoolerState(PrinterState("form user 241000 140000 0 0 241000 140000 \"二等分\"\n"
+                                 "form user 241000 93000 0 0 241000 93000 \"三等分\"\n"
+                                 "form user 2000000 2000000 0 0 2000000 2000000 \"Huge\"\n"));
+    const std::string upright = "{\"name\":\"custom\",\"custom_size\":{\"width\":140000,\"height\":241000}}";
+    EXPECT_EQ(4u, RunForms({L"browser-paper", L"二等分", L"--dry-run"}).exitCode);
+    EXPECT_EQ("", PolicyValue(ChromePolicy)) << "a dry run wrote";
+    const ToolRun set = RunForms({L"browser-paper", L"二等分"});
+    EXPECT_EQ(0u, set.exitCode) << set.err;
+    EXPECT_EQ(upright, PolicyValue(ChromePolicy));
+    EXPECT_EQ(upright, PolicyValue(EdgePolicy));
+    const ToolRun again = RunForms({L"browser-paper", L"二等分"});
+    EXPECT_EQ(0u, again.exitCode);
+    EXPECT_EQ("已是浏览器默认纸张：二等分（140 × 241 mm）\r\n", again.out);
+    EXPECT_EQ(0u, RunForms({L"browser-paper", L"二等分", L"--dry-run"}).exitCode);
+    // The browser line and the drift note come from the lists the check reads anyway.
+    DeleteFileW(L"check-calls.log");
+    SetEnvironmentVariableW(L"ZELTRA_SPOOLER_LOG", L"check-calls.log");
+    EXPECT_EQ(0u, RunForms({L"check", L"二等分"}).exitCode);
+    SetEnvironmentVariableW(L"ZELTRA_SPOOLER_LOG", nullptr);
+    size_t driverCalls = 0;
+    for (const std::string& call : SplitLines(ReadBytes("check-calls.log"))) {
+        driverCalls += call.rfind("DeviceCapabilitiesW", 0) == 0;
+        EXPECT_EQ(std::string::npos, call.find("DocumentPropertiesW")) << call;
+    }
+    EXPECT_EQ(8u, driverCalls) << "three paper lists of two calls each, and the two extents";
+    EXPECT_NE(std::string::npos, RunForms({L"check", L"二等分", L"--format", L"json"})
+                                     .out.find("\"browser_size_mm\": {\"width\": 140, \"height\": 241}, \"feed_drift\": "
+                                               "{\"pitch_sixths_inch\": 33, \"pitch_mm\": 139.7, \"drift_mm\": 0.3}"));
+    EXPECT_NE(std::string::npos, RunForms({L"check"}).out.find("浏览器策略：Chrome 默认纸张 140 × 241 mm\r\n"
+                                                               "浏览器策略：Edge 默认纸张 140 × 241 mm\r\n"));
+
+    const ToolRun huge = RunForms({L"browser-paper", L"Huge"});
+    EXPECT_EQ(1u, huge.exitCode);
+    EXPECT_NE(std::string::npos, huge.err.find("没有提供纸张“Huge”")) << huge.err;
+    SetPolicyAccess(ChromePolicy, L"KR");
+    const ToolRun refused = RunForms({L"browser-paper", L"三等分"});
+    SetPolicyAccess(ChromePolicy, L"KA");
+    EXPECT_EQ(1u, refused.exitCode);
+    EXPECT_NE(std::string::npos, refused.err.find("需要管理员权限")) << refused.err;
+    EXPECT_EQ(upright, PolicyValue(ChromePolicy));
+
+    EXPECT_EQ(0u, RunForms({L"browser-paper", L"--clear"}).exitCode);
+    EXPECT_EQ("", PolicyValue(ChromePolicy));
+    EXPECT_EQ("", PolicyValue(EdgePolicy));
+    const ToolRun none = RunForms({L"browser-paper", L"--clear"});
+    EXPECT_EQ(0u, none.exitCode);
+    EXPECT_EQ("浏览器策略中没有默认纸张，无需清除。\r\n", none.out);
 }

@@ -206,8 +206,9 @@ TEST(BrowserTexts, PapersTurnUprightInMicrometresAndHeightsOffTheInchPitchGetADr
     for (const auto& p : policies) {
         BrowserSize read;
         EXPECT_EQ(p.parsed, ParseBrowserPolicyValue(p.value, &read)) << &p - policies;
-        if (p.parsed)
+        if (p.parsed) {
             EXPECT_TRUE(read.width == p.width && read.height == p.height) << &p - policies;
+        }
     }
     PaperForm receipt;
     receipt.name = L"Receipt";

@@ -31,6 +31,7 @@ struct CommandLine {
     bool dryRun = false;   // --dry-run
     bool allUsers = false; // --all-users
     bool allPrinters = false; // --all-printers
+    bool clear = false;       // --clear
 };
 
 // --- Interrupts (main.cpp) ---
@@ -121,6 +122,10 @@ int ExportCommand(const CommandLine& line);
 int ImportCommand(const CommandLine& line);
 int DefaultCommand(const CommandLine& line);
 int CheckCommand(const CommandLine& line);
+int BrowserPaperCommand(const CommandLine& line);
+// check's lines on the browsers' paper policy of this PC, one a browser that has one, else
+// "浏览器策略：未设置"; the same as JSON entries in *json.
+std::vector<std::wstring> BrowserPolicyLines(std::vector<std::wstring>* json);
 
 // The printer to work on: --printer matched against the printer list (A to Z folded),
 // otherwise the default printer (ExitUsage when there is none). ExitDone, or the exit code

@@ -57,6 +57,7 @@ enum OptionBit : unsigned {
     AllPrintersOption = 32,
     CsvFormat = 64, // --format csv is one of the command's formats (not an option itself)
     EncodingOption = 128,
+    ClearOption = 256,
 };
 
 struct Command {
@@ -82,6 +83,8 @@ const Command Commands[] = {
      L"default 名称 [--all-users] [--all-printers] [--dry-run] [--format text|json]"},
     {L"check", CheckCommand, 0, 1, PrinterOption | AllPrintersOption | FormatOption,
      L"check [名称] [--all-printers] [--format text|json]"},
+    {L"browser-paper", BrowserPaperCommand, 0, 1, PrinterOption | ClearOption | DryRunOption | FormatOption,
+     L"browser-paper 名称 | browser-paper --clear [--dry-run] [--format text|json]"},
 };
 
 const struct {
@@ -90,7 +93,8 @@ const struct {
 } Flags[] = {{L"--all", AllOption},
              {L"--dry-run", DryRunOption},
              {L"--all-users", AllUsersOption},
-             {L"--all-printers", AllPrintersOption}};
+             {L"--all-printers", AllPrintersOption},
+             {L"--clear", ClearOption}};
 
 // The name of the first option in bits, for telling the user which one does not belong.
 std::wstring FirstOptionName(unsigned bits)
@@ -137,7 +141,13 @@ const wchar_t HelpText[] =
     L"      --all-printers：每台驱动程序提供该纸张的打印机；不提供的打印机不算失败。\r\n"
     L"  check [名称] [--all-printers] [--format text|json]\r\n"
     L"      检查打印机驱动程序是否提供该纸张；不带名称时列出每台打印机的浏览器起始纸张，\r\n"
-    L"      以及驱动程序提供哪些用户自定义纸张。\r\n"
+    L"      以及驱动程序提供哪些用户自定义纸张，和本机的浏览器纸张策略。\r\n"
+    L"  browser-paper 名称 [--dry-run] [--format text|json]\r\n"
+    L"  browser-paper --clear\r\n"
+    L"      把 Chrome 和 Edge 的默认纸张策略（PrintingPaperSizeDefault）设为该纸张在驱动程序中的尺寸，\r\n"
+    L"      或清除它；需要管理员权限。策略对本机每个用户生效，只用于列出这种尺寸纸张的打印机，\r\n"
+    L"      其他打印机忽略它；浏览器菜单中会显示“由你的组织管理”。下次打开打印窗口时生效，\r\n"
+    L"      若未生效请重新启动浏览器。Firefox 没有这种策略，它按打印机记住上次用的纸张。\r\n"
     L"  help\r\n"
     L"      显示本说明。\r\n"
     L"\r\n"
@@ -284,6 +294,7 @@ int ParseArguments(const std::vector<std::wstring>& arguments, CommandLine* line
     line->dryRun = (*seen & DryRunOption) != 0;
     line->allUsers = (*seen & AllUsersOption) != 0;
     line->allPrinters = (*seen & AllPrintersOption) != 0;
+    line->clear = (*seen & ClearOption) != 0;
     // Option values are words a script may write in any case (--format CSV).
     line->format = (*seen & FormatOption) ? LowercaseCopy(line->format) : L"text";
     line->encoding = LowercaseCopy(line->encoding);

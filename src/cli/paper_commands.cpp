@@ -217,8 +217,17 @@ PrinterOutcome CheckOn(const CommandLine& line, const std::wstring& printer, con
         outcome.result = check.offered ? CheckOffered : CheckNotOffered;
         outcome.text = CheckResultText(printer, form, check);
     }
-    if (check.offered)
+    if (check.offered) {
+        const BrowserSize size = BrowserPaperSize(check.paper.width, check.paper.height);
         json->push_back(JsonMember(L"paper_id", DecimalText(check.paper.id)));
+        json->push_back(JsonMember(L"browser_size_mm", JsonObject({JsonMember(L"width", ExactMillimetres(size.width)),
+                                                                   JsonMember(L"height", ExactMillimetres(size.height))})));
+    }
+    FeedPitch pitch;
+    if (code == ERROR_SUCCESS && DriftsOnContinuousPaper(form, &pitch))
+        json->push_back(JsonMember(L"feed_drift", JsonObject({JsonMember(L"pitch_sixths_inch", DecimalText(static_cast<uint64_t>(pitch.sixths))),
+                                                              JsonMember(L"pitch_mm", ExactMillimetres(pitch.thousandths)),
+                                                              JsonMember(L"drift_mm", ExactMillimetres(pitch.drift))})));
     return outcome;
 }
 
@@ -318,7 +327,13 @@ int CheckCommand(const CommandLine& line)
         complete = PrintPrinterOverview(printer, !defaultPrinter.empty() && NamesEqual(printer, defaultPrinter),
                                         json ? &entries : nullptr) &&
                    complete;
+    std::vector<std::wstring> policies;
+    const std::vector<std::wstring> policyLines = BrowserPolicyLines(&policies);
     if (json)
-        PrintLine(JsonResultText({JsonMember(L"changed", L"false")}, L"printers", entries, {}));
+        PrintLine(JsonResultText({JsonMember(L"changed", L"false")}, L"printers", entries,
+                                 {JsonMember(L"browser_policy", JsonArray(policies))}));
+    else
+        for (const std::wstring& text : policyLines)
+            PrintLine(text);
     return complete ? ExitDone : ExitFailed;
 }

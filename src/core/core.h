@@ -115,6 +115,8 @@ struct FeedPitch {
     int32_t drift = 0;        // |form height - that height|, thousandths of a millimetre, rounded
 };
 FeedPitch NearestFeedPitch(int32_t height);
+// Whether the check of the form tells of its drift: a user form 0.05 to 1 mm off that pitch.
+bool DriftsOnContinuousPaper(const PaperForm& form, FeedPitch* pitch);
 
 // --- Texts both tools show (texts.cpp) ---
 

@@ -114,12 +114,18 @@ FeedPitch NearestFeedPitch(int32_t height)
     return pitch;
 }
 
-std::wstring FeedDriftNote(const PaperForm& form)
+bool DriftsOnContinuousPaper(const PaperForm& form, FeedPitch* pitch)
 {
     if (IsProtectedForm(form.flags) || form.height <= 0)
-        return std::wstring();
-    const FeedPitch pitch = NearestFeedPitch(form.height);
-    if (pitch.drift < DriftShownFrom || pitch.drift > DriftShownTo)
+        return false;
+    *pitch = NearestFeedPitch(form.height);
+    return pitch->drift >= DriftShownFrom && pitch->drift <= DriftShownTo;
+}
+
+std::wstring FeedDriftNote(const PaperForm& form)
+{
+    FeedPitch pitch;
+    if (!DriftsOnContinuousPaper(form, &pitch))
         return std::wstring();
     // Over 100 pages, in whole millimetres: drift × 100 / 1000, rounded.
     const long long thirds = 3LL * form.height - static_cast<long long>(pitch.sixths) * SixthOfAnInchTimesThree;
