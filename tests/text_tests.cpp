@@ -186,10 +186,16 @@ TEST(NameFolding, NamesOfDifferentLengthDiffer) {
 // --- Number parsing ------------------------------------------------------------
 
 TEST(BrowserTexts, PapersTurnUprightInMicrometresAndHeightsOffTheInchPitchGetADriftNote) {
+    const struct {
+        LONG width, height;   // the driver's, tenths of a millimetre
+        int32_t upright[2];   // as browsers list it, micrometres
+    } sizes[] = {{2410, 1400, {140000, 241000}}, {2410, 2794, {241000, 279400}}, {931, 2410, {93100, 241000}},
+                 {2100, 2100, {210000, 210000}}};
+    for (const auto& size : sizes) {
+        const BrowserSize listed = BrowserPaperSize(size.width, size.height);
+        EXPECT_TRUE(listed.width == size.upright[0] && listed.height == size.upright[1]) << size.width << "x" << size.height;
+    }
     const BrowserSize turned = BrowserPaperSize(2410, 1400);
-    EXPECT_EQ(140000, turned.width);
-    EXPECT_EQ(241000, turned.height);
-    EXPECT_EQ(241000, BrowserPaperSize(2410, 2794).width);
     EXPECT_EQ(L"{\"name\":\"custom\",\"custom_size\":{\"width\":140000,\"height\":241000}}", BrowserPolicyValue(turned));
     const struct {
         const wchar_t* value;
