@@ -46,6 +46,9 @@ extern const wchar_t InterruptedText[];
 // to a file or pipe. Line breaks are "\r\n".
 void PrintLine(const std::wstring& text);
 void PrintError(const std::wstring& text);
+// Writes what standard output still holds; before the process ends, and before anything is
+// written to standard error.
+void FlushOutput();
 // Writes all of bytes; false with *code when the file or pipe takes no more.
 bool WriteBytes(HANDLE file, const std::string& bytes, DWORD* code);
 // The system's text for a code on one line, without its trailing line break.

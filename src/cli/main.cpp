@@ -2,7 +2,6 @@
 // line parsed, one command run, its code returned to the script.
 #include "cli/cli.h"
 
-#include <shellapi.h>
 
 const wchar_t InterruptedText[] = L"已中断：以上为中断前完成的更改。";
 
@@ -189,20 +188,6 @@ int UsageError(const std::wstring& text)
     return ExitUsage;
 }
 
-// Arguments as the shell passed them, from the UTF-16 command line.
-std::vector<std::wstring> Arguments()
-{
-    std::vector<std::wstring> arguments;
-    int count = 0;
-    wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!list)
-        return arguments;
-    for (int i = 1; i < count; ++i)
-        arguments.push_back(list[i]);
-    LocalFree(list);
-    return arguments;
-}
-
 // "--name value" or "--name=value"; *taken is how many arguments it used (0: not this option).
 bool OptionValue(const std::vector<std::wstring>& arguments, size_t i, const wchar_t* name, std::wstring* value,
                  size_t* taken, std::wstring* error)
@@ -369,7 +354,7 @@ int RunCommandLine(const std::vector<std::wstring>& arguments)
 
 } // namespace
 
-int wmain(int, wchar_t**)
+int wmain(int argc, wchar_t** argv)
 {
     // Before anything could load a DLL: never from the current directory or the exe's folder.
     RestrictDllSearch();
@@ -380,5 +365,9 @@ int wmain(int, wchar_t**)
         PrintError(SpoolerMissingText(missing));
         return ExitFailed;
     }
-    return RunCommandLine(Arguments());
+    // The C runtime's own split of the UTF-16 command line, the rules every console program
+    // follows; CommandLineToArgvW would load shell32 and its dependencies for it.
+    const int code = RunCommandLine(std::vector<std::wstring>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0)));
+    FlushOutput();
+    return code;
 }

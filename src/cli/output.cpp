@@ -21,18 +21,44 @@ void WriteToConsole(HANDLE console, const std::wstring& text)
     }
 }
 
+// Standard output to a file or pipe is gathered and written in large pieces: a write for each
+// line costs a system call (under Wine a server round trip) and made a rerun of a large import
+// take several times its spooler's time. The console is still written line by line.
+const size_t OutputPiece = 64 * 1024;
+std::string PendingOutput;
+// Whether standard output and standard error are consoles: -1 until asked, then 0 or 1.
+int ConsoleStreams[2] = {-1, -1};
+
+// Asked once a stream: the answer does not change while the tool runs.
+bool IsConsole(DWORD stream, HANDLE handle)
+{
+    int& answer = ConsoleStreams[stream == STD_OUTPUT_HANDLE ? 0 : 1];
+    DWORD mode = 0;
+    if (answer < 0)
+        answer = GetConsoleMode(handle, &mode) ? 1 : 0;
+    return answer == 1;
+}
+
 void WriteStream(DWORD stream, const std::wstring& text)
 {
     HANDLE handle = GetStdHandle(stream);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
         return;
-    DWORD mode = 0;
-    DWORD code = ERROR_SUCCESS;
-    // A reader that went away (a pipe into a command that has finished) ends the output.
-    if (GetConsoleMode(handle, &mode))
+    // What standard output holds goes first, so the two streams keep their order in one file.
+    if (stream != STD_OUTPUT_HANDLE)
+        FlushOutput();
+    if (IsConsole(stream, handle)) {
         WriteToConsole(handle, text);
-    else
+        return;
+    }
+    DWORD code = ERROR_SUCCESS;
+    if (stream != STD_OUTPUT_HANDLE) {
         WriteBytes(handle, Utf8Text(text), &code);
+        return;
+    }
+    PendingOutput += Utf8Text(text);
+    if (PendingOutput.size() >= OutputPiece)
+        FlushOutput();
 }
 
 wchar_t HexDigit(unsigned value) { return static_cast<wchar_t>(value < 10 ? L'0' + value : L'a' + value - 10); }
@@ -55,6 +81,16 @@ bool WriteBytes(HANDLE file, const std::string& bytes, DWORD* code)
     }
     *code = ERROR_SUCCESS;
     return true;
+}
+
+void FlushOutput()
+{
+    if (PendingOutput.empty())
+        return;
+    DWORD code = ERROR_SUCCESS;
+    // A reader that went away (a pipe into a command that has finished) ends the output.
+    WriteBytes(GetStdHandle(STD_OUTPUT_HANDLE), PendingOutput, &code);
+    PendingOutput.clear();
 }
 
 void PrintLine(const std::wstring& text) { WriteStream(STD_OUTPUT_HANDLE, text + L"\r\n"); }
