@@ -760,7 +760,7 @@ struct ImportRound {
 // One rerun round on the full table: the tool's rerun of the whole file (its output also
 // to NUL) and of a one-form file, the floor's reading of the table, and the start-up of each.
 struct RerunRound {
-    ChildRun rerun, rerunNul, rerunOne, floorRead, toolStart, floorStart, floorShell;
+    ChildRun rerun, rerunNul, rerunOne, floorRead, toolStart, floorStart;
     bool changedNothing = false;
 };
 
@@ -803,7 +803,6 @@ RerunRound RunRerunRound(size_t n)
     round.floorRead = RunToEnd(FloorExe, FloorArguments(n, L"read"));
     round.toolStart = RunToEnd(ToolExe, L"--help");
     round.floorStart = RunToEnd(FloorExe, FloorArguments(0, L"none"));
-    round.floorShell = RunToEnd(FloorExe, FloorArguments(0, L"shell32"));
     return round;
 }
 
@@ -844,15 +843,14 @@ bool CheckRerunRound(size_t n, const RerunRound& round)
 {
     if (!RunsWent({{round.rerun, "the rerun", 0}, {round.rerunNul, "the rerun to NUL", 0},
                    {round.rerunOne, "the one-form rerun", 0}, {round.floorRead, "the floor's rerun", 0},
-                   {round.toolStart, "--help", 0}, {round.floorStart, "the floor's start-up", 0},
-                   {round.floorShell, "the floor with shell32", 0}},
+                   {round.toolStart, "--help", 0}, {round.floorStart, "the floor's start-up", 0}},
                   round.changedNothing, "the rerun changed the table"))
         return false;
     std::fprintf(stderr,
                  "bench: rerun of %zu: tool %.1f (to NUL %.1f, one form %.1f), floor %.1f (its calls %.1f); start-up: "
-                 "tool %.1f, floor %.1f (with shell32 %.1f) ms\n",
+                 "tool %.1f, floor %.1f ms\n",
                  n, round.rerun.ms, round.rerunNul.ms, round.rerunOne.ms, round.floorRead.ms,
-                 FloorCalls(round.floorRead), round.toolStart.ms, round.floorStart.ms, round.floorShell.ms);
+                 FloorCalls(round.floorRead), round.toolStart.ms, round.floorStart.ms);
     return true;
 }
 
@@ -908,9 +906,6 @@ void AddImportRows(size_t n, const std::vector<ImportRound>& imports, const std:
         MedianOf<RerunRound>(reruns, [](const RerunRound& r) { return r.rerunOne.ms; }), floorRead, "ms", "-", quick);
     Row("  process start-up: --help; the floor loading the spooler", forms,
         MedianOf<RerunRound>(reruns, [](const RerunRound& r) { return r.toolStart.ms; }), floorStart, "ms", "-",
-        quick);
-    Row("  the floor loading shell32.dll too, as the tool imports it", forms,
-        MedianOf<RerunRound>(reruns, [](const RerunRound& r) { return r.floorShell.ms; }), floorStart, "ms", "-",
         quick);
     char growth[96];
     std::snprintf(growth, sizeof growth, "%.2f ms per added form at %s forms", addCalls / static_cast<double>(n),

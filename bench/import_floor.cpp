@@ -4,7 +4,6 @@
 //   zeltra_import_floor PRINTER COUNT add   reads the form table, then adds COUNT forms
 //   zeltra_import_floor PRINTER COUNT read  reads the form table only: a rerun with nothing to do
 //   zeltra_import_floor PRINTER 0 none      loads the spooler and ends: the start-up alone
-//   zeltra_import_floor PRINTER 0 shell32   the same, and shell32.dll, which zeltra-forms.exe imports
 // Writes the milliseconds its spooler calls took to standard output; exit code 1 when a call
 // failed.
 #include <windows.h>
@@ -55,8 +54,6 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring mode = argv[3];
     if (mode == L"none")
         return 0;
-    if (mode == L"shell32")
-        return LoadSystemLibrary(L"shell32.dll") ? 0 : 1;
     const bool add = mode == L"add";
     if (!add && mode != L"read")
         return 1;
