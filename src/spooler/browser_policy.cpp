@@ -15,6 +15,15 @@ const wchar_t PaperSizeValue[] = L"PrintingPaperSizeDefault";
 const REGSAM View = KEY_WOW64_64KEY;
 const DWORD MaxValueBytes = 4096; // a paper size in JSON is far shorter
 
+// The browser's policy key; ERROR_SUCCESS with *key null when the browser has no policies.
+DWORD OpenPolicyKey(const BrowserPolicyKey& browser, REGSAM access, HKEY* key)
+{
+    const LONG code = RegOpenKeyExW(HKEY_LOCAL_MACHINE, browser.key, 0, access | View, key);
+    if (code != ERROR_SUCCESS)
+        *key = nullptr;
+    return code == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<DWORD>(code);
+}
+
 } // namespace
 
 DWORD ReadBrowserPaperPolicy(const BrowserPolicyKey& browser, std::wstring* value, bool* present)
@@ -22,15 +31,13 @@ DWORD ReadBrowserPaperPolicy(const BrowserPolicyKey& browser, std::wstring* valu
     value->clear();
     *present = false;
     HKEY key = nullptr;
-    LONG code = RegOpenKeyExW(HKEY_LOCAL_MACHINE, browser.key, 0, KEY_QUERY_VALUE | View, &key);
-    if (code == ERROR_FILE_NOT_FOUND)
-        return ERROR_SUCCESS;
-    if (code != ERROR_SUCCESS)
-        return static_cast<DWORD>(code);
+    const DWORD opened = OpenPolicyKey(browser, KEY_QUERY_VALUE, &key);
+    if (opened != ERROR_SUCCESS || !key)
+        return opened;
     std::wstring text(MaxValueBytes / sizeof(wchar_t) + 1, L'\0');
     DWORD type = 0;
     DWORD bytes = MaxValueBytes;
-    code = RegQueryValueExW(key, PaperSizeValue, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &bytes);
+    const LONG code = RegQueryValueExW(key, PaperSizeValue, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &bytes);
     RegCloseKey(key);
     if (code == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
@@ -64,12 +71,10 @@ DWORD ClearBrowserPaperPolicy(const BrowserPolicyKey& browser, bool* existed)
 {
     *existed = false;
     HKEY key = nullptr;
-    LONG code = RegOpenKeyExW(HKEY_LOCAL_MACHINE, browser.key, 0, KEY_SET_VALUE | View, &key);
-    if (code == ERROR_FILE_NOT_FOUND)
-        return ERROR_SUCCESS;
-    if (code != ERROR_SUCCESS)
-        return static_cast<DWORD>(code);
-    code = RegDeleteValueW(key, PaperSizeValue);
+    const DWORD opened = OpenPolicyKey(browser, KEY_SET_VALUE, &key);
+    if (opened != ERROR_SUCCESS || !key)
+        return opened;
+    const LONG code = RegDeleteValueW(key, PaperSizeValue);
     RegCloseKey(key);
     if (code == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;

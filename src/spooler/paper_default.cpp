@@ -13,18 +13,24 @@ const int PaperListSlack = 64;       // entries beyond the count, for a list tha
 const LONG SizeToleranceTenths = 1;  // "the same size": within 0.1 mm
 const DWORD ThousandthsPerTenth = 100;
 
+// How many entries a DeviceCapabilitiesW list has: the count call, with no buffer.
+DWORD CountCapability(const std::wstring& printer, WORD capability, int* count)
+{
+    SetLastError(ERROR_SUCCESS);
+    *count = Spooler.DeviceCapabilitiesW(printer.c_str(), nullptr, capability, nullptr, nullptr);
+    return *count < 0 ? LastFailureCode() : ERROR_SUCCESS;
+}
+
 // One DeviceCapabilitiesW list: the count, then a fill into room for more than counted,
 // since the driver's list may grow between the two calls and the call takes no size.
 template <typename Entry>
 DWORD ReadCapability(const std::wstring& printer, WORD capability, std::vector<Entry>* entries)
 {
     entries->clear();
-    SetLastError(ERROR_SUCCESS);
-    const int count = Spooler.DeviceCapabilitiesW(printer.c_str(), nullptr, capability, nullptr, nullptr);
-    if (count < 0)
-        return LastFailureCode();
-    if (count == 0)
-        return ERROR_SUCCESS;
+    int count = 0;
+    const DWORD code = CountCapability(printer, capability, &count);
+    if (code != ERROR_SUCCESS || count == 0)
+        return code;
     const size_t room = static_cast<size_t>(count) + PaperListSlack;
     entries->assign(room, Entry());
     const int filled = Spooler.DeviceCapabilitiesW(printer.c_str(), nullptr, capability,
@@ -97,12 +103,10 @@ DWORD CheckDevMode(const DEVMODEW* mode, size_t available)
 // Some old drivers crash in DocumentPropertiesW when they list no papers, so they are not asked.
 DWORD DriverDevMode(HANDLE printer, const std::wstring& name, const DEVMODEW* in, std::vector<BYTE>* devmode)
 {
-    SetLastError(ERROR_SUCCESS);
-    const int papers = Spooler.DeviceCapabilitiesW(name.c_str(), nullptr, DC_PAPERSIZE, nullptr, nullptr);
-    if (papers < 0)
-        return LastFailureCode();
-    if (papers == 0)
-        return ERROR_NOT_SUPPORTED;
+    int papers = 0;
+    const DWORD counted = CountCapability(name, DC_PAPERSIZE, &papers);
+    if (counted != ERROR_SUCCESS || papers == 0)
+        return counted != ERROR_SUCCESS ? counted : ERROR_NOT_SUPPORTED;
     std::wstring device(name);
     const LONG size = Spooler.DocumentPropertiesW(nullptr, printer, &device[0], nullptr, nullptr, 0);
     if (size <= 0)
