@@ -55,6 +55,8 @@ bool WriteBytes(HANDLE file, const std::string& bytes, DWORD* code);
 std::wstring ErrorLine(DWORD code);
 // "action失败：reason"; a refusal for lack of rights reads as such.
 std::wstring FailureText(const wchar_t* action, DWORD code);
+// The last count hexadecimal digits of value, leading zeros kept: "001f", or "001F" upper-cased.
+std::wstring HexDigits(unsigned value, int count, bool upperCase);
 // A JSON string literal: quotes, backslashes, control characters and unpaired surrogates escaped.
 std::wstring JsonString(const std::wstring& text);
 // --format json: "name": value (value already JSON), an object of such members on one line,

@@ -61,8 +61,6 @@ void WriteStream(DWORD stream, const std::wstring& text)
         FlushOutput();
 }
 
-wchar_t HexDigit(unsigned value) { return static_cast<wchar_t>(value < 10 ? L'0' + value : L'a' + value - 10); }
-
 } // namespace
 
 bool WriteBytes(HANDLE file, const std::string& bytes, DWORD* code)
@@ -91,6 +89,17 @@ void FlushOutput()
     // A reader that went away (a pipe into a command that has finished) ends the output.
     WriteBytes(GetStdHandle(STD_OUTPUT_HANDLE), PendingOutput, &code);
     PendingOutput.clear();
+}
+
+std::wstring HexDigits(unsigned value, int count, bool upperCase)
+{
+    std::wstring text(static_cast<size_t>(count), L'0');
+    for (int i = count - 1; i >= 0; --i, value >>= 4) {
+        const unsigned digit = value & 15;
+        text[static_cast<size_t>(i)] =
+            static_cast<wchar_t>(digit < 10 ? L'0' + digit : (upperCase ? L'A' : L'a') + digit - 10);
+    }
+    return text;
 }
 
 void PrintLine(const std::wstring& text) { WriteStream(STD_OUTPUT_HANDLE, text + L"\r\n"); }
@@ -134,10 +143,7 @@ std::wstring JsonString(const std::wstring& text)
             // An unpaired surrogate cannot be written as UTF-8; the escape keeps it exact.
             const unsigned v = c;
             out += L"\\u";
-            out += HexDigit(v >> 12);
-            out += HexDigit((v >> 8) & 15);
-            out += HexDigit((v >> 4) & 15);
-            out += HexDigit(v & 15);
+            out += HexDigits(v, 4, false);
         } else {
             out += c;
         }

@@ -18,8 +18,6 @@ bool IsLineBreak(wchar_t c) { return c == L'\n' || c == L'\r' || c == 0x85 || c 
 
 bool IsControl(wchar_t c) { return c <= 0x1F || c == 0x7F || IsLineBreak(c); }
 
-wchar_t HexDigit(unsigned value) { return static_cast<wchar_t>(value < 10 ? L'0' + value : L'A' + value - 10); }
-
 std::wstring SizeProblem(const wchar_t* which, const std::wstring& text)
 {
     if (IsStrictSizeText(text))
@@ -40,7 +38,7 @@ std::wstring FormNameProblem(const std::wstring& name)
         if (IsLineBreak(c))
             return L"纸张名称不能含有换行。";
         if (IsControl(c))
-            return std::wstring(L"纸张名称不能含有控制字符（U+00") + HexDigit(c >> 4) + HexDigit(c & 15) + L"）。";
+            return L"纸张名称不能含有控制字符（U+" + HexDigits(c, 4, true) + L"）。";
     }
     if (!name.empty() && (IsWhiteSpace(name.front()) || IsWhiteSpace(name.back())))
         return L"纸张名称的开头和结尾不能有空格。";
